@@ -1,0 +1,294 @@
+#include "AdminListFile.h"
+
+#include "AtomicFile.h"
+#include "BrioError.h"
+#include "Conversions.h"
+#include "ListDocument.h"
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+#include <unordered_map>
+
+namespace fs = std::filesystem;
+
+namespace brio {
+
+namespace {
+
+std::string upperAscii(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+const char* const kCandidateDrives[] = {"C:", "D:", "E:"};
+
+// Runs `step`; a failure leaves the property at its default, as the reader tolerates.
+template <typename Fn> void tolerant(Fn&& step) {
+    try {
+        step();
+    } catch (const BrioError&) {
+    }
+}
+
+std::string requiredAttr(pugi::xml_node entry, const char* name, std::size_t index) {
+    const char* value = AttrOrNull(entry, name);
+    if (!value)
+        throw BrioError(err::TypeMismatch,
+                        "la entrada " + std::to_string(index + 1) + " del listado no tiene el atributo " + name);
+    return value;
+}
+
+} // namespace
+
+AdminListFile::AdminListFile(fs::path programFolder, HostPaths paths)
+    : programFolder_(std::move(programFolder)), listFile_(programFolder_ / kListFileName),
+      paths_(std::move(paths)) {}
+
+bool AdminListFile::ListFileExists() const {
+    std::error_code ec;
+    return fs::exists(listFile_, ec);
+}
+
+void AdminListFile::OpenList(ListDocument& doc) const { doc.Load(); }
+
+void AdminListFile::CreateTaskListFile() {
+    pugi::xml_document doc;
+    pugi::xml_node root = doc.append_child("TAREAS");
+    root.append_attribute("briopath") = "";
+    root.append_child(pugi::node_pcdata); // an empty text keeps a start and an end tag
+    struct Writer : pugi::xml_writer {
+        std::string out;
+        void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
+    } writer;
+    doc.save(writer, "", pugi::format_raw | pugi::format_no_declaration | pugi::format_no_empty_element_tags,
+             pugi::encoding_utf8);
+    WriteFileAtomically(listFile_, writer.out);
+}
+
+std::string AdminListFile::FindInstallDrive(const std::string& path) const {
+    const std::size_t marker = upperAscii(path).find(kInstallMarker);
+    if (paths_.Exists(path))
+        return marker == std::string::npos ? std::string() : path.substr(0, marker);
+    const std::string rest = marker == std::string::npos ? std::string() : path.substr(marker);
+    for (const char* drive : kCandidateDrives) {
+        if (paths_.Exists(drive + rest))
+            return drive;
+    }
+    return {};
+}
+
+std::string AdminListFile::RelocateInstallPath(const std::string& drive, const std::string& path) {
+    const std::size_t marker = upperAscii(path).find(kInstallMarker);
+    if (marker == std::string::npos)
+        return path;
+    return drive + path.substr(marker);
+}
+
+TareaList AdminListFile::getXMLTaskList() {
+    TareaList result;
+    if (!ListFileExists())
+        return result;
+    ListDocument doc(listFile_);
+    OpenList(doc);
+    const pugi::xml_node root = doc.Root();
+    std::size_t count = 0;
+    for (pugi::xml_node e = root.child("TAREA"); e; e = e.next_sibling("TAREA"))
+        ++count;
+    if (count == 0)
+        return result;
+    result.reserve(count);
+
+    std::string drive; // found once, used for every later entry that needs repair
+    bool save = false;
+    std::size_t index = 0;
+    for (pugi::xml_node entry = root.child("TAREA"); entry; entry = entry.next_sibling("TAREA"), ++index) {
+        clsTarea& record = result.emplace_back();
+        record.setName(requiredAttr(entry, "name", index));
+        std::string app = requiredAttr(entry, "applicationName", index);
+        if (!paths_.Exists(app)) {
+            if (drive.empty())
+                drive = FindInstallDrive(app);
+            app = RelocateInstallPath(drive, app);
+            if (!drive.empty()) {
+                entry.attribute("applicationName").set_value(app.c_str());
+                const std::size_t slash = app.rfind('\\');
+                // Without a backslash there is no folder part: the working folder stays as it was.
+                if (slash != std::string::npos) {
+                    pugi::xml_attribute wd = entry.attribute("workingDirectory");
+                    if (!wd)
+                        wd = entry.append_attribute("workingDirectory");
+                    wd.set_value(app.substr(0, slash).c_str());
+                }
+                save = true;
+            } else {
+                record.setState(record.State() | 128);
+            }
+        }
+        record.setApplicationName(app);
+        tolerant([&] { record.setSeleccion(CLng(Val(entry.attribute("selected").value()))); });
+        tolerant([&] { record.setStartTimeRandom(CInt(Val(entry.attribute("StartTimeRandom").value()))); });
+        if (const char* disabled = AttrOrNull(entry, "disabled"))
+            tolerant([&] { record.setEnabled(!CBool(disabled)); });
+        record.setText(entry.attribute("text").value());
+        if (const char* hidden = AttrOrNull(entry.child("CONFIGURACION"), "hidden"))
+            tolerant([&] { record.sethidden(CBool(hidden)); });
+    }
+    if (save)
+        doc.Save();
+    return result;
+}
+
+void AdminListFile::SetXMLAttr(const std::string& TaskName, const std::string& AttrName, const std::string& value) {
+    SetXMLAttrs({{TaskName, value}}, AttrName);
+}
+
+std::string AdminListFile::GetXMLAttr(const std::string& TaskName, const std::string& AttrName) {
+    ListDocument doc(listFile_);
+    OpenList(doc);
+    return doc.FindEntry(TaskName).attribute(AttrName.c_str()).value();
+}
+
+// The first entry of each name, as the lookup by name finds it.
+static std::unordered_map<std::string, pugi::xml_node> indexByName(const ListDocument& doc) {
+    std::unordered_map<std::string, pugi::xml_node> index;
+    doc.ForEachEntry([&](pugi::xml_node e) {
+        if (pugi::xml_attribute name = e.attribute("name"))
+            index.emplace(name.value(), e);
+    });
+    return index;
+}
+
+std::vector<std::string> AdminListFile::GetXMLAttrs(const NameList& names, const std::string& AttrName) {
+    std::vector<std::string> values;
+    values.reserve(names.size());
+    ListDocument doc(listFile_);
+    OpenList(doc);
+    if (names.size() == 1) {
+        values.emplace_back(doc.FindEntry(names.front()).attribute(AttrName.c_str()).value());
+        return values;
+    }
+    const auto index = indexByName(doc);
+    for (const std::string& name : names) {
+        const auto it = index.find(name);
+        values.emplace_back(it == index.end() ? "" : it->second.attribute(AttrName.c_str()).value());
+    }
+    return values;
+}
+
+void AdminListFile::SetXMLAttrs(const std::vector<std::pair<std::string, std::string>>& valuesByName,
+                                const std::string& AttrName) {
+    ListDocument doc(listFile_);
+    OpenList(doc);
+    if (!doc.loaded())
+        return; // no list file: nothing to change and nothing to write
+    auto set = [&](pugi::xml_node entry, const std::string& value) {
+        if (!entry)
+            return;
+        pugi::xml_attribute a = entry.attribute(AttrName.c_str());
+        if (!a)
+            a = entry.append_attribute(AttrName.c_str());
+        a.set_value(value.c_str());
+        if (AttrName == "disabled") {
+            if (pugi::xml_node config = entry.child("CONFIGURACION")) {
+                pugi::xml_attribute c = config.attribute("disabled");
+                if (!c)
+                    c = config.append_attribute("disabled");
+                c.set_value(value.c_str());
+            }
+        }
+    };
+    if (valuesByName.size() == 1) {
+        set(doc.FindEntry(valuesByName.front().first), valuesByName.front().second);
+    } else {
+        const auto index = indexByName(doc);
+        for (const auto& [name, value] : valuesByName) {
+            const auto it = index.find(name);
+            set(it == index.end() ? pugi::xml_node() : it->second, value);
+        }
+    }
+    doc.Save();
+}
+
+void AdminListFile::XMLRandomTime(const NameList& names, std::int16_t minutes) {
+    if (IsArrayEmpty(names))
+        return;
+    std::vector<std::pair<std::string, std::string>> values;
+    values.reserve(names.size());
+    for (const std::string& name : names)
+        values.emplace_back(name, CStr(minutes));
+    SetXMLAttrs(values, "StartTimeRandom");
+}
+
+void AdminListFile::RemoveBrioTask(const std::string& TaskName) {
+    ListDocument doc(listFile_);
+    OpenList(doc);
+    pugi::xml_node entry = doc.FindEntry(TaskName);
+    if (!entry)
+        return;
+    doc.Root().remove_child(entry);
+    doc.Save();
+}
+
+std::string AdminListFile::IndentXmlLine(const std::string& line) {
+    if (line.find('\t') != std::string::npos || line.find('\r') != std::string::npos)
+        return line;
+    std::string result;
+    result.reserve(line.size() + line.size() / 4);
+    char next = '\0';
+    const std::size_t length = line.size();
+    for (std::size_t pos = 0; pos < length; ++pos) {
+        const char c = line[pos];
+        if (pos + 1 < length)
+            next = line[pos + 1];
+        if (c == '<') {
+            if (next != '/')
+                ++indentLevel_;
+            result += "\r\n";
+            if (indentLevel_ > 0)
+                result.append(static_cast<std::size_t>(indentLevel_), '\t');
+        }
+        if ((c == '/' && next == '>') || (c == '<' && next == '/')) {
+            if (indentLevel_ > 0)
+                --indentLevel_;
+        }
+        result += c;
+    }
+    return result;
+}
+
+void AdminListFile::FormatXML() {
+    if (!ListFileExists())
+        return;
+    const fs::path temporary = fs::path(listFile_.string() + "_");
+    indentLevel_ = -1;
+    const std::string text = ReadWholeFile(listFile_);
+    std::string out;
+    out.reserve(text.size() + text.size() / 3);
+    bool copyBack = true;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        // A line ends at CR or CR LF; neither is part of it.
+        std::size_t end = text.find('\r', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (end < text.size() && pos < text.size() && text[pos] == '\n')
+            ++pos;
+        if (line.size() < 20 && indentLevel_ == -1) {
+            copyBack = false;
+            break;
+        }
+        out += IndentXmlLine(line);
+        out += "\r\n";
+    }
+    std::error_code ec;
+    if (copyBack)
+        WriteFileAtomically(listFile_, out, temporary);
+    else
+        fs::remove(temporary, ec); // a temporary left by an interrupted run
+}
+
+} // namespace brio

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "HostPaths.h"
+#include "clsTarea.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace brio {
+
+class ListDocument;
+
+// The list-file half of the administration object: every operation opens TaskConfig.XML on its own,
+// works on it and saves it at most once. The scheduler half (clsAdminTask) builds on this class.
+class AdminListFile {
+public:
+    static constexpr const char* kListFileName = "TaskConfig.XML";
+    static constexpr const char* kInstallMarker = "\\BRIO\\VELMORAX\\";
+
+    // The list file is `programFolder`/TaskConfig.XML; nothing is read or created here.
+    explicit AdminListFile(std::filesystem::path programFolder, HostPaths paths = HostPaths::FromEnvironment());
+    virtual ~AdminListFile() = default;
+
+    const std::filesystem::path& ListFilePath() const noexcept { return listFile_; }
+    const std::filesystem::path& ProgramFolderPath() const noexcept { return programFolder_; }
+    const HostPaths& Paths() const noexcept { return paths_; }
+
+    // Every entry as a record, in document order; programs that moved to another drive are repaired
+    // and the file saved once. Missing file: empty. A file that does not parse: error 75.
+    TareaList getXMLTaskList();
+
+    // Sets one attribute of the entry `TaskName` ("disabled" is written on its CONFIGURACION too).
+    void SetXMLAttr(const std::string& TaskName, const std::string& AttrName, const std::string& value);
+    // The attribute's text; empty when the entry or the attribute is missing.
+    std::string GetXMLAttr(const std::string& TaskName, const std::string& AttrName);
+
+    // Many names in one load: the same results as GetXMLAttr and SetXMLAttr name by name.
+    std::vector<std::string> GetXMLAttrs(const NameList& names, const std::string& AttrName);
+    void SetXMLAttrs(const std::vector<std::pair<std::string, std::string>>& valuesByName,
+                     const std::string& AttrName);
+
+    // Stores `minutes` as StartTimeRandom of each named entry.
+    void XMLRandomTime(const NameList& names, std::int16_t minutes);
+
+    // Removes the entry from the list file; nothing is written when it is not listed.
+    void RemoveBrioTask(const std::string& TaskName);
+
+    // Rewrites the list file with one tag per line and tab indentation; a formatted file is left alone.
+    void FormatXML();
+
+    // The drive under which the suite's tree holds the path's program: "C:", "D:", "E:" or empty.
+    std::string FindInstallDrive(const std::string& path) const;
+    // The path moved into the suite's tree on `drive`; unchanged when it lies outside the tree.
+    static std::string RelocateInstallPath(const std::string& drive, const std::string& path);
+    // One line of the formatter, indented; updates the indentation level.
+    std::string IndentXmlLine(const std::string& line);
+
+protected:
+    bool ListFileExists() const;
+    // A new list file holding only the empty root TAREAS.
+    void CreateTaskListFile();
+    // Opens the list document; the caller checks loaded() where a missing file matters.
+    void OpenList(ListDocument& doc) const;
+
+private:
+    std::filesystem::path programFolder_;
+    std::filesystem::path listFile_;
+    HostPaths paths_;
+    int indentLevel_ = -1;
+};
+
+} // namespace brio

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <pugixml.hpp>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace brio {
+
+// One load of the list file. A missing file leaves the document empty (every query finds nothing);
+// a file that exists but does not parse is an error naming the file and where the parse failed, so
+// that nothing is ever written over it.
+class ListDocument {
+public:
+    explicit ListDocument(std::filesystem::path file);
+
+    // Loads the file; false when it does not exist. Throws BrioError 75 when it does not parse.
+    bool Load();
+    // Whether the last Load found the file.
+    bool loaded() const noexcept { return loaded_; }
+
+    pugi::xml_document& doc() noexcept { return doc_; }
+    // The root TAREAS, or a null node when the document has another root or none.
+    pugi::xml_node Root() const;
+    // The first TAREA whose name equals `name` exactly; the name is an XPath variable, never query text.
+    pugi::xml_node FindEntry(const std::string& name) const;
+
+    // Writes the whole document over the file, atomically, without declaration or added whitespace.
+    void Save() const;
+    // The document as Save writes it.
+    std::string Serialize() const;
+
+    // Calls fn for every TAREA under the root, in document order.
+    template <typename Fn> void ForEachEntry(Fn&& fn) const {
+        for (pugi::xml_node e = Root().child("TAREA"); e; e = e.next_sibling("TAREA"))
+            fn(e);
+    }
+
+private:
+    std::filesystem::path file_;
+    pugi::xml_document doc_;
+    bool loaded_ = false;
+    mutable std::unique_ptr<pugi::xpath_variable_set> vars_;
+    mutable std::unique_ptr<pugi::xpath_query> byName_;
+};
+
+// The text of an attribute, or nothing when it is absent.
+inline const char* AttrOrNull(pugi::xml_node node, const char* name) {
+    pugi::xml_attribute a = node.attribute(name);
+    return a ? a.value() : nullptr;
+}
+
+} // namespace brio

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "AdminListFile.h"
+#include "SchedBridge.h"
+#include "UserMessages.h"
+
+#include <cstdint>
+#include <string>
+
+class QObject;
+
+namespace brio {
+
+// The administration object: the list file (AdminListFile) and the scheduler, kept in step.
+// Each operation opens the list file and makes its own scheduler object; nothing stays open between them.
+class clsAdminTask : public AdminListFile {
+public:
+    clsAdminTask(std::filesystem::path programFolder, SchedBridgeFactory scheduler,
+                 HostPaths paths = HostPaths::FromEnvironment());
+
+    // The account applied to scheduler tasks; empty until set.
+    const std::string& strUser() const noexcept { return user_; }
+    void setStrUser(const std::string& value) { user_ = value; }
+    const std::string& strPwd() const noexcept { return pwd_; }
+    void setStrPwd(const std::string& value) { pwd_ = value; }
+    // The window whose modal dialogs the property editor is shown over.
+    void setOwner(QObject* owner) { owner_ = owner; }
+    // Where the few messages the object shows itself go (a refused logon, a failed warehouse query).
+    void setMessageSink(MessageSink sink) { messages_ = std::move(sink); }
+
+    // True when the host's logon accepts the pair; with blnShowErroMsg a refusal is reported to the user.
+    bool VerifyAccountInfo(const std::string& user, const std::string& pwd, bool blnShowErroMsg = false);
+
+    // Every scheduler task as a record, in enumeration order.
+    TareaList getSystemTaskList();
+    // The 1-based position of the task (without regard to case), or -1.
+    int getSystemTaskIndex(const std::string& TaskName);
+
+    // Creates or replaces the scheduler task of each name from its list entry.
+    void Export(const NameList& TaskList);
+    // Copies the named scheduler tasks into the list file.
+    void Import(const NameList& TaskList);
+    // Writes one scheduler task into the list file as a complete entry, replacing one of the same name.
+    void XMLAdd(SchedTask& otask, const std::string& strTaskName = {});
+
+    using AdminListFile::RemoveBrioTask;
+    // Removes the entry and, with blnRemoveFromSystem, the scheduler task of the same name.
+    void RemoveBrioTask(const std::string& TaskName, bool blnRemoveFromSystem);
+    // Edits the entry through a disabled temporary scheduler task named TaskName + "_".
+    void TaskBrioEdit(const std::string& TaskName, bool blnUpdateSystem = false);
+
+    // Sets or clears the disabled or hidden bit of one scheduler task.
+    void SetTaskAttr(const std::string& TaskName, const std::string& AttrName, const std::string& value);
+    void RemoveSystemTask(const std::string& TaskName);
+    void TaskSystemEdit(const std::string& TaskName);
+    void SystemRandomTime(const NameList& TaskList, std::int16_t intMinutes);
+    void SetPasswordAllTask();
+
+    // One launcher task and batch file per remote warehouse of the suite's database.
+    void GenerarTareasHarbinex();
+
+    // Creates (or replaces) the scheduler task `strTaskName` (default TaskName) from the list entry
+    // TaskName and saves it; nullptr when there is no list file.
+    SchedTaskPtr SystemAdd(const std::string& TaskName, const std::string& strTaskName = {});
+
+    // The trigger type's name in the list file ("Once", "DailyTrigger", ...); empty outside 0..7.
+    static std::string TriggerTypeName(std::int32_t type);
+
+protected:
+    std::unique_ptr<SchedBridge> NewBridge() const;
+
+private:
+    SchedBridgeFactory factory_;
+    std::string user_;
+    std::string pwd_;
+    QObject* owner_ = nullptr;
+    MessageSink messages_;
+};
+
+} // namespace brio
