@@ -1,0 +1,3 @@
+list(APPEND BRIO_SCHEDULER_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/TaskEditorRegistry.cpp
+)
