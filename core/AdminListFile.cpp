@@ -110,8 +110,8 @@ TareaList AdminListFile::getXMLTaskList() {
         if (!paths_.Exists(app)) {
             if (drive.empty())
                 drive = FindInstallDrive(app);
-            app = RelocateInstallPath(drive, app);
             if (!drive.empty()) {
+                app = RelocateInstallPath(drive, app);
                 entry.attribute("applicationName").set_value(app.c_str());
                 const std::size_t slash = app.rfind('\\');
                 // Without a backslash there is no folder part: the working folder stays as it was.
@@ -183,9 +183,11 @@ void AdminListFile::SetXMLAttrs(const std::vector<std::pair<std::string, std::st
     OpenList(doc);
     if (!doc.loaded())
         return; // no list file: nothing to change and nothing to write
+    bool changed = false;
     auto set = [&](pugi::xml_node entry, const std::string& value) {
         if (!entry)
             return;
+        changed = true;
         pugi::xml_attribute a = entry.attribute(AttrName.c_str());
         if (!a)
             a = entry.append_attribute(AttrName.c_str());
@@ -208,7 +210,8 @@ void AdminListFile::SetXMLAttrs(const std::vector<std::pair<std::string, std::st
             set(it == index.end() ? pugi::xml_node() : it->second, value);
         }
     }
-    doc.Save();
+    if (changed) // no entry of those names: the file stays as it was, byte for byte
+        doc.Save();
 }
 
 void AdminListFile::XMLRandomTime(const NameList& names, std::int16_t minutes) {

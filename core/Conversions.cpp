@@ -94,14 +94,52 @@ static bool equalsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// Sign, digits with at most one ".", optional exponent: the whole text and nothing else.
+static bool isNumberText(std::string_view t) {
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        ++i;
+    bool digits = false, dot = false;
+    for (; i < t.size(); ++i) {
+        if (std::isdigit(static_cast<unsigned char>(t[i])))
+            digits = true;
+        else if (t[i] == '.' && !dot)
+            dot = true;
+        else
+            break;
+    }
+    if (!digits)
+        return false;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+            ++i;
+        const std::size_t start = i;
+        while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])))
+            ++i;
+        if (i == start)
+            return false;
+    }
+    return i == t.size();
+}
+
+double CDbl(std::string_view text) {
+    const std::string_view t = trimmed(text);
+    if (!isNumberText(t))
+        throw BrioError(err::TypeMismatch, "«" + std::string(text) + "» no es un número");
+    const double value = std::strtod(std::string(t).c_str(), nullptr);
+    if (!std::isfinite(value))
+        throw BrioError(err::Overflow);
+    return value;
+}
+
 bool CBool(std::string_view text) {
     const std::string_view t = trimmed(text);
     if (equalsNoCase(t, "true"))
         return true;
     if (equalsNoCase(t, "false"))
         return false;
-    static const std::regex number(R"([+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?)");
-    if (!std::regex_match(t.begin(), t.end(), number))
+    if (!isNumberText(t))
         throw BrioError(err::TypeMismatch, "«" + std::string(text) + "» no es un valor booleano");
     return std::strtod(std::string(t).c_str(), nullptr) != 0.0;
 }

@@ -16,6 +16,9 @@ QDateTime ZeroDate();
 // The leading number of a text: blanks, sign, digits, ".", exponent; 0 when there is none.
 double Val(std::string_view text);
 
+// A text that is a number as a whole (blanks around allowed); anything else is error 13.
+double CDbl(std::string_view text);
+
 // Nearest integer, halves to the even neighbour; error 6 outside the type's range.
 std::int32_t CLng(double value);
 std::int16_t CInt(double value);

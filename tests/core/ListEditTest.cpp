@@ -1,0 +1,104 @@
+#include "BrioError.h"
+#include "ListFixture.h"
+
+#include <filesystem>
+
+using namespace brio;
+using namespace brio::test;
+
+namespace {
+
+class ListEdit : public ListFixture {
+protected:
+    void SetUp() override {
+        writeList("<TAREAS briopath=\"\">" +
+                  Entry("Copia", "C:\\a.exe", "disabled=\"0\"", "<CONFIGURACION disabled=\"0\" hidden=\"0\"/>") +
+                  Entry("Con &quot;comillas&quot;", "C:\\b.exe", "Seleccion=\"5\"") +
+                  Entry("Copia", "C:\\duplicada.exe", "disabled=\"0\"") + "</TAREAS>");
+    }
+};
+
+} // namespace
+
+TEST_F(ListEdit, DisabledIsWrittenOnTheEntryAndItsConfiguration) {
+    list().SetXMLAttr("Copia", "disabled", "1");
+    EXPECT_NE(readList().find("<TAREA name=\"Copia\" applicationName=\"C:\\a.exe\" disabled=\"1\">"
+                              "<CONFIGURACION disabled=\"1\""),
+              std::string::npos);
+    EXPECT_NE(readList().find("C:\\duplicada.exe\" disabled=\"0\""), std::string::npos) << "only the first match";
+    list().SetXMLAttr("Copia", "Disabled", "1");
+    EXPECT_NE(readList().find("Disabled=\"1\"><CONFIGURACION disabled=\"1\" hidden=\"0\"/>"), std::string::npos)
+        << "another letter case touches only the entry";
+}
+
+TEST_F(ListEdit, SetAddsMissingAttributesAndIgnoresUnknownNames) {
+    const std::string before = readList();
+    list().SetXMLAttr("copia", "Seleccion", "3"); // names match exactly, case included
+    EXPECT_EQ(readList(), before);
+    list().SetXMLAttr("Copia", "Seleccion", "3");
+    EXPECT_EQ(list().GetXMLAttr("Copia", "Seleccion"), "3");
+    EXPECT_EQ(list().GetXMLAttr("Copia", "StartTimeRandom"), "");
+    EXPECT_EQ(list().GetXMLAttr("Nadie", "Seleccion"), "");
+}
+
+TEST_F(ListEdit, NamesWithQuotesAreFoundAndCannotChangeTheQuery) {
+    EXPECT_EQ(list().GetXMLAttr("Con \"comillas\"", "Seleccion"), "5");
+    for (const char* hostile : {"x\" or \"1\"=\"1", "x'] | //TAREA[@name='Copia", "*", "\") or (\"\"=\""})
+        EXPECT_EQ(list().GetXMLAttr(hostile, "applicationName"), "") << hostile;
+    list().SetXMLAttr("Con \"comillas\"", "Seleccion", "7");
+    EXPECT_EQ(list().GetXMLAttr("Con \"comillas\"", "Seleccion"), "7");
+}
+
+TEST_F(ListEdit, BulkReadsAndWritesMatchNameByNameResults) {
+    AdminListFile l = list();
+    EXPECT_EQ(l.GetXMLAttrs({"Copia", "Nadie", "Con \"comillas\""}, "Seleccion"),
+              (std::vector<std::string>{"", "", "5"}));
+    l.SetXMLAttrs({{"Copia", "1"}, {"Nadie", "9"}, {"Con \"comillas\"", "4"}}, "disabled");
+    EXPECT_EQ(l.GetXMLAttr("Copia", "disabled"), "1");
+    EXPECT_EQ(l.GetXMLAttr("Con \"comillas\"", "disabled"), "4");
+    EXPECT_NE(readList().find("C:\\duplicada.exe\" disabled=\"0\""), std::string::npos);
+}
+
+TEST_F(ListEdit, RandomTimeIsStoredOnEveryNamedEntry) {
+    list().XMLRandomTime({"Copia", "Con \"comillas\""}, 15);
+    EXPECT_EQ(list().GetXMLAttr("Copia", "StartTimeRandom"), "15");
+    EXPECT_EQ(list().GetXMLAttr("Con \"comillas\"", "StartTimeRandom"), "15");
+    list().XMLRandomTime({"Copia"}, -10);
+    EXPECT_EQ(list().GetXMLAttr("Copia", "StartTimeRandom"), "-10");
+    const auto before = stamp();
+    list().XMLRandomTime({}, 15);
+    EXPECT_EQ(stamp(), before);
+}
+
+TEST_F(ListEdit, RemoveTakesTheFirstEntryOfThatNameOnly) {
+    const auto before = stamp();
+    list().RemoveBrioTask("Nadie");
+    EXPECT_EQ(stamp(), before);
+    list().RemoveBrioTask("Copia");
+    const TareaList left = AdminListFile(home.path(), HostPaths({})).getXMLTaskList();
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0].Name(), "Con \"comillas\"");
+    EXPECT_EQ(left[1].ApplicationName(), "C:\\duplicada.exe");
+}
+
+TEST_F(ListEdit, SavesKeepPermissionsAndLeaveNoTemporaryFiles) {
+    std::filesystem::permissions(listFile(), std::filesystem::perms(0640));
+    list().SetXMLAttr("Copia", "disabled", "1");
+    EXPECT_EQ(std::filesystem::status(listFile()).permissions(), std::filesystem::perms(0640));
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(home.path())) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+}
+
+TEST_F(ListEdit, MissingListFileIsNeitherReadNorCreated) {
+    std::filesystem::remove(listFile());
+    AdminListFile l = list();
+    l.SetXMLAttr("Copia", "disabled", "1");
+    l.RemoveBrioTask("Copia");
+    l.XMLRandomTime({"Copia"}, 5);
+    EXPECT_EQ(l.GetXMLAttr("Copia", "disabled"), "");
+    EXPECT_FALSE(std::filesystem::exists(listFile()));
+}
