@@ -61,6 +61,9 @@ public:
     // A new task, not yet stored, with no trigger, flag word 0 and no program. A taken name is error
     // -2147024816; a name that cannot be a task name is error 52.
     virtual SchedTaskPtr NewTask(const std::string& name) = 0;
+    // A new task, not yet stored, that takes the place of the task of that name (any letter case) when
+    // it is saved; until then the old task stays as it was. With no task of that name, as NewTask.
+    virtual SchedTaskPtr ReplaceTask(const std::string& name) = 0;
     // Removes the task at a 1-based position; outside 1..Count is error 9.
     virtual void Delete(int index) = 0;
     // What the last Refresh could not read (one Spanish line each); those tasks are left out.
