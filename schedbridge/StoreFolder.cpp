@@ -1,0 +1,296 @@
+#include "StoreFolder.h"
+
+#include "AtomicFile.h"
+#include "BrioError.h"
+#include "TaskName.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace brio {
+
+namespace {
+
+constexpr std::string_view kSuffix = ".job";
+
+long errorNumberOf(int code) {
+    switch (code) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return err::PermissionDenied;
+    case ENOENT:
+    case ENOTDIR:
+        return err::PathNotFound;
+    default:
+        return err::PathFileAccess;
+    }
+}
+
+[[noreturn]] void fail(const std::string& what, const fs::path& path, int code) {
+    throw BrioError(errorNumberOf(code), what + " «" + path.string() + "»: " + std::strerror(code));
+}
+
+// A lock on "<folder>/.lock" for the life of the object; shared for reading, exclusive for writing.
+class FolderLock {
+public:
+    FolderLock(const fs::path& folder, int operation) {
+        const fs::path file = folder / ".lock";
+        fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd_ < 0 && operation == LOCK_SH)
+            fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW); // a store we may only read
+        if (fd_ < 0) {
+            if (operation == LOCK_SH && errno == EACCES)
+                return; // reading needs no lock when nobody here can write anyway
+            fail("no se puede abrir el bloqueo del almacén de tareas", file, errno);
+        }
+        while (::flock(fd_, operation) != 0) {
+            if (errno != EINTR) {
+                const int code = errno;
+                ::close(fd_);
+                fail("no se puede bloquear el almacén de tareas", file, code);
+            }
+        }
+    }
+    ~FolderLock() {
+        if (fd_ >= 0)
+            ::close(fd_); // closing the last descriptor releases the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+// The task name of a folder entry, or empty when the entry is not a task file.
+std::string_view taskNameOf(std::string_view entry) {
+    if (entry.size() <= kSuffix.size() || !entry.ends_with(kSuffix))
+        return {};
+    return entry.substr(0, entry.size() - kSuffix.size());
+}
+
+// Calls `visit(name)` for every task file of the folder; false when the folder cannot be listed.
+template <typename Visit> bool forEachTaskFile(const fs::path& folder, int& code, Visit visit) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) {
+        code = errno;
+        return false;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_type == DT_DIR)
+            continue;
+        const std::string_view name = taskNameOf(entry->d_name);
+        if (!name.empty())
+            visit(name);
+    }
+    ::closedir(dir);
+    return true;
+}
+
+// Reads a whole file into `content`; false with the reason in `problem` and the system's error in `code`.
+bool readFile(const fs::path& file, std::string& content, std::string& problem, int& code) {
+    code = 0;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        code = errno;
+        problem = std::strerror(code);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        problem = "no es un archivo normal";
+        ::close(fd);
+        return false;
+    }
+    content.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    for (;;) {
+        if (done == content.size())
+            content.resize(done + 4096); // the file grew since fstat
+        const ssize_t got = ::read(fd, content.data() + done, content.size() - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            code = errno;
+            problem = std::strerror(code);
+            ::close(fd);
+            return false;
+        }
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    content.resize(done);
+    ::close(fd);
+    return true;
+}
+
+void syncFolder(const fs::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+bool before(const StoredTask& a, const StoredTask& b) {
+    return a.key != b.key ? a.key < b.key : a.name < b.name;
+}
+
+} // namespace
+
+StoreFolder::StoreFolder(fs::path folder) : folder_(std::move(folder)) {}
+
+fs::path StoreFolder::fileOf(const std::string& name) const {
+    return folder_ / (name + std::string(kSuffix));
+}
+
+void StoreFolder::ensureFolder() const {
+    struct stat info {};
+    if (::stat(folder_.c_str(), &info) == 0) {
+        if (!S_ISDIR(info.st_mode))
+            throw BrioError(err::PathNotFound,
+                            "el almacén de tareas «" + folder_.string() + "» no es una carpeta");
+        return;
+    }
+    // Create every missing folder of the path, each private to its owner.
+    fs::path partial;
+    for (const fs::path& part : folder_) {
+        partial /= part;
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
+            fail("no se puede crear la carpeta del almacén de tareas", partial, errno);
+    }
+}
+
+void StoreFolder::Refresh() {
+    ensureFolder();
+    std::vector<StoredTask> tasks;
+    std::vector<std::string> warnings;
+    {
+        FolderLock lock(folder_, LOCK_SH);
+        std::vector<std::string> names;
+        int code = 0;
+        if (!forEachTaskFile(folder_, code, [&](std::string_view name) { names.emplace_back(name); }))
+            fail("no se puede leer la carpeta del almacén de tareas", folder_, code);
+        tasks.reserve(names.size());
+        std::string content;
+        std::string problem;
+        for (std::string& name : names) {
+            const fs::path file = fileOf(name);
+            if (std::string bad = TaskNameProblem(name); !bad.empty()) {
+                warnings.push_back("Se omite el archivo de tarea «" + file.string() + "»: " + bad);
+                continue;
+            }
+            StoredTask task;
+            int readCode = 0;
+            if (!readFile(file, content, problem, readCode) || !ReadJob(content, task.job, problem)) {
+                if (readCode == ENOENT)
+                    continue; // removed by another program between the listing and the read
+                warnings.push_back("No se puede leer el archivo de tarea «" + file.string() +
+                                   "»: " + problem);
+                continue;
+            }
+            task.key = TaskNameKey(name);
+            task.name = std::move(name);
+            tasks.push_back(std::move(task));
+        }
+    }
+    std::sort(tasks.begin(), tasks.end(), before);
+    for (const std::string& warning : warnings)
+        std::fprintf(stderr, "brioschedule: %s\n", warning.c_str());
+    tasks_ = std::move(tasks);
+    warnings_ = std::move(warnings);
+}
+
+int StoreFolder::Find(const std::string& name) const {
+    StoredTask probe;
+    probe.key = TaskNameKey(name);
+    auto it = std::lower_bound(tasks_.begin(), tasks_.end(), probe,
+                               [](const StoredTask& a, const StoredTask& b) { return a.key < b.key; });
+    int first = -1;
+    for (; it != tasks_.end() && it->key == probe.key; ++it) {
+        const int position = static_cast<int>(it - tasks_.begin());
+        if (it->name == name)
+            return position;
+        if (first < 0)
+            first = position;
+    }
+    return first;
+}
+
+void StoreFolder::Save(const std::string& name, const JobData& job, SaveMode mode) {
+    CheckTaskName(name);
+    ensureFolder();
+    const std::string content = WriteJob(job);
+    const fs::path file = fileOf(name);
+    std::vector<std::string> replaced; // the same task's files under other spellings of its name
+    {
+        FolderLock lock(folder_, LOCK_EX);
+        struct stat info {};
+        if (mode != SaveMode::Rewrite || ::lstat(file.c_str(), &info) != 0) {
+            // The definitive check: another program may have stored the name since this object looked.
+            const std::string key = TaskNameKey(name);
+            std::vector<std::string> taken;
+            int code = 0;
+            if (!forEachTaskFile(folder_, code, [&](std::string_view other) {
+                    if (TaskNameKey(other) == key)
+                        taken.emplace_back(other);
+                }))
+                fail("no se puede leer la carpeta del almacén de tareas", folder_, code);
+            if (!taken.empty() && mode != SaveMode::Replace)
+                throw BrioError(err::FileExists, "ya existe una tarea llamada «" + taken.front() + "»");
+            for (std::string& other : taken) {
+                if (other != name)
+                    replaced.push_back(std::move(other));
+            }
+        }
+        // The old file stays in place until the new one is complete and renamed over it.
+        WriteFileAtomically(file, content, 0600);
+        for (const std::string& other : replaced) {
+            if (::unlink(fileOf(other).c_str()) != 0 && errno != ENOENT)
+                fail("no se puede eliminar la tarea reemplazada", fileOf(other), errno);
+        }
+        if (!replaced.empty())
+            syncFolder(folder_);
+    }
+    remember(name, job, replaced);
+}
+
+void StoreFolder::remember(const std::string& name, const JobData& job,
+                           const std::vector<std::string>& replaced) {
+    for (const std::string& other : replaced) {
+        const auto gone =
+            std::find_if(tasks_.begin(), tasks_.end(), [&](const StoredTask& t) { return t.name == other; });
+        if (gone != tasks_.end())
+            tasks_.erase(gone);
+    }
+    StoredTask task{name, TaskNameKey(name), job};
+    auto it = std::lower_bound(tasks_.begin(), tasks_.end(), task, before);
+    if (it != tasks_.end() && it->name == name)
+        it->job = job;
+    else
+        tasks_.insert(it, std::move(task));
+}
+
+void StoreFolder::Delete(std::size_t position) {
+    const fs::path file = fileOf(tasks_.at(position).name);
+    {
+        FolderLock lock(folder_, LOCK_EX);
+        if (::unlink(file.c_str()) != 0 && errno != ENOENT)
+            fail("no se puede eliminar la tarea", file, errno);
+        syncFolder(folder_);
+    }
+    tasks_.erase(tasks_.begin() + static_cast<std::ptrdiff_t>(position));
+}
+
+} // namespace brio

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "JobFile.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace brio {
+
+// How Save stores a task's file.
+enum class SaveMode {
+    New,     // the name must not be taken in any letter case
+    Replace, // takes the place of the task of that name in any letter case, or is new
+    Rewrite, // the task's own file is written again
+};
+
+// One task as the last Refresh read it.
+struct StoredTask {
+    std::string name; // the file's name without ".job"
+    std::string key;  // TaskNameKey(name), the enumeration's first sort key
+    JobData job;
+};
+
+// The task store's folder on disk and the tasks one scheduler object last read from it. Every read is
+// done under a shared lock and every write under an exclusive lock on "<folder>/.lock", so several
+// processes never see or leave half a change. The object's own writes update its list of tasks, so it
+// always enumerates what a new Refresh would read (as long as no other process changes the folder).
+class StoreFolder {
+public:
+    explicit StoreFolder(std::filesystem::path folder);
+
+    const std::filesystem::path& folder() const noexcept { return folder_; }
+
+    // Reads every task file once; files that cannot be read are left out and told in warnings().
+    void Refresh();
+    const std::vector<StoredTask>& tasks() const noexcept { return tasks_; }
+    const std::vector<std::string>& warnings() const noexcept { return warnings_; }
+
+    // The position in tasks() of the task with that name, without regard to letter case (an exact
+    // match wins over another spelling); -1 when there is none.
+    int Find(const std::string& name) const;
+
+    // Writes the task's file. A new task (or one whose file has gone) must not take the name of a
+    // stored one in any letter case: that is error -2147024816 and writes nothing. A replacing task's
+    // file is in place before the file of the task it replaces (spelt otherwise) is removed.
+    void Save(const std::string& name, const JobData& job, SaveMode mode);
+
+    // Removes the file of the task at `position` of tasks().
+    void Delete(std::size_t position);
+
+private:
+    std::filesystem::path fileOf(const std::string& name) const;
+    void ensureFolder() const;
+    void remember(const std::string& name, const JobData& job, const std::vector<std::string>& replaced);
+
+    std::filesystem::path folder_;
+    std::vector<StoredTask> tasks_;
+    std::vector<std::string> warnings_;
+};
+
+} // namespace brio

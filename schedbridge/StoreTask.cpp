@@ -1,0 +1,37 @@
+#include "StoreTask.h"
+
+#include "AccountCheck.h"
+#include "BrioError.h"
+#include "StoreFolder.h"
+
+namespace brio {
+
+StoreTask::StoreTask(std::shared_ptr<StoreFolder> store, std::string name, JobData job, SaveMode mode)
+    : store_(std::move(store)), name_(std::move(name)), job_(std::move(job)), mode_(mode) {}
+
+void StoreTask::SetAccountInformation(const std::string& user, const std::string& password) {
+    const LogonResult logon = CheckLogon(user, std::string(), password);
+    if (!logon.accepted)
+        throw BrioError(err::PermissionDenied, logon.message);
+    job_.account = user; // the password is never kept
+}
+
+void StoreTask::EditProperties(QObject* owner) {
+    TaskEditor* editor = RegisteredTaskEditor();
+    if (!editor)
+        throw BrioError(err::InvalidCall, "no hay un editor de propiedades de tareas disponible");
+    // The editor works on a copy, so that Cancel (or an editor that fails) leaves this task untouched.
+    StoreTask copy(*this);
+    if (!editor->Edit(copy, owner))
+        return;
+    job_ = copy.job_;
+    mode_ = copy.mode_;
+    Save(0);
+}
+
+void StoreTask::Save(int /*flag*/) {
+    store_->Save(name_, job_, mode_);
+    mode_ = SaveMode::Rewrite;
+}
+
+} // namespace brio

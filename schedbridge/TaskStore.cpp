@@ -1,0 +1,120 @@
+#include "TaskStore.h"
+
+#include "BrioError.h"
+#include "StoreFolder.h"
+#include "StoreTask.h"
+#include "TaskName.h"
+
+#include <cstdlib>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace brio {
+
+namespace {
+
+// True when this process could create or write `folder`: its nearest existing folder is writable.
+bool mayWrite(const fs::path& folder) {
+    fs::path probe = folder;
+    struct stat info {};
+    while (::stat(probe.c_str(), &info) != 0) {
+        if (!probe.has_relative_path())
+            return false;
+        probe = probe.parent_path();
+    }
+    return S_ISDIR(info.st_mode) && ::access(probe.c_str(), W_OK | X_OK) == 0;
+}
+
+fs::path homeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
+    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
+        return entry->pw_dir;
+    return fs::temp_directory_path();
+}
+
+} // namespace
+
+TaskStore::TaskStore(fs::path folder) : store_(std::make_shared<StoreFolder>(std::move(folder))) {}
+
+TaskStore::~TaskStore() = default;
+
+fs::path TaskStore::DefaultFolder() {
+    if (const char* own = std::getenv("BRIOSCHEDULE_TASKS"); own && *own)
+        return own;
+    const fs::path system = "/var/lib/brioschedule/tasks";
+    if (mayWrite(system))
+        return system;
+    const char* data = std::getenv("XDG_DATA_HOME");
+    const fs::path base =
+        (data && *data && fs::path(data).is_absolute()) ? fs::path(data) : homeFolder() / ".local" / "share";
+    return base / "brioschedule" / "tasks";
+}
+
+const fs::path& TaskStore::Folder() const noexcept {
+    return store_->folder();
+}
+
+void TaskStore::Refresh() {
+    store_->Refresh();
+}
+
+int TaskStore::Count() const {
+    return static_cast<int>(store_->tasks().size());
+}
+
+void TaskStore::checkIndex(int index) const {
+    if (index < 1 || index > Count())
+        throw BrioError(err::SubscriptOutOfRange, "no existe la tarea número " + std::to_string(index) +
+                                                      " (hay " + std::to_string(Count()) + ")");
+}
+
+SchedTaskPtr TaskStore::Item(int index) {
+    checkIndex(index);
+    const StoredTask& task = store_->tasks()[static_cast<std::size_t>(index - 1)];
+    return std::make_shared<StoreTask>(store_, task.name, task.job, SaveMode::Rewrite);
+}
+
+SchedTaskPtr TaskStore::Item(const std::string& name) {
+    const int position = store_->Find(name);
+    if (position < 0)
+        throw BrioError(err::SubscriptOutOfRange, "no existe la tarea «" + name + "»");
+    return Item(position + 1);
+}
+
+SchedTaskPtr TaskStore::NewTask(const std::string& name) {
+    CheckTaskName(name);
+    if (const int position = store_->Find(name); position >= 0)
+        throw BrioError(err::FileExists, "ya existe una tarea llamada «" +
+                                             store_->tasks()[static_cast<std::size_t>(position)].name + "»");
+    // A file stored by another program since the last Refresh; Save makes the full check.
+    struct stat info {};
+    if (::lstat((store_->folder() / (name + ".job")).c_str(), &info) == 0)
+        throw BrioError(err::FileExists, "ya existe una tarea llamada «" + name + "»");
+    return std::make_shared<StoreTask>(store_, name, JobData{}, SaveMode::New);
+}
+
+SchedTaskPtr TaskStore::ReplaceTask(const std::string& name) {
+    CheckTaskName(name);
+    return std::make_shared<StoreTask>(store_, name, JobData{}, SaveMode::Replace);
+}
+
+void TaskStore::Delete(int index) {
+    checkIndex(index);
+    store_->Delete(static_cast<std::size_t>(index - 1));
+}
+
+std::vector<std::string> TaskStore::Warnings() const {
+    return store_->warnings();
+}
+
+SchedBridgeFactory MakeTaskStoreFactory(fs::path folder) {
+    return [folder]() -> std::unique_ptr<SchedBridge> {
+        return std::make_unique<TaskStore>(folder.empty() ? TaskStore::DefaultFolder() : folder);
+    };
+}
+
+} // namespace brio
