@@ -1,1 +1,104 @@
-int main(){}
+// The list file with 10,000 entries whose programs all exist: reading it against a bare pugixml load of
+// the same file, and formatting it against a plain copy of the file.
+#include "AdminListFile.h"
+
+#include <benchmark/benchmark.h>
+#include <pugixml.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Fixture {
+    fs::path root;
+    fs::path home;
+    fs::path drive;
+    std::string unformatted;
+
+    Fixture() {
+        std::string pattern = (fs::temp_directory_path() / "brio-bench-XXXXXX").string();
+        root = ::mkdtemp(pattern.data());
+        home = root / "home";
+        drive = root / "c";
+        fs::create_directories(home);
+        fs::create_directories(drive / "BRIO/VELMORAX/bin");
+        for (int p = 0; p < 100; ++p)
+            std::ofstream(drive / "BRIO/VELMORAX/bin" / ("prog" + std::to_string(p) + ".exe")) << "x";
+        std::string xml = "<TAREAS briopath=\"\">";
+        for (int i = 0; i < 10000; ++i) {
+            const std::string prog = "C:\\BRIO\\VELMORAX\\bin\\prog" + std::to_string(i % 100) + ".exe";
+            xml += "<TAREA name=\"Tarea " + std::to_string(i) + "\" applicationName=\"" + prog +
+                   "\" workingDirectory=\"C:\\BRIO\\VELMORAX\\bin\" commandLine=\"/n " + std::to_string(i) +
+                   "\" selected=\"0\" disabled=\"0\" text=\"A las 2:00 todos los días, a partir del 08/12/2026\">"
+                   "<CONFIGURACION deleteWhenDone=\"0\" disabled=\"0\" dontStartIfOnBatteries=\"0\" hidden=\"0\" "
+                   "interactive=\"0\" killIfGoingOnBatteries=\"0\" killOnIdleEnd=\"0\" restartOnIdleResume=\"0\" "
+                   "runIfConnectedToInternet=\"0\" runOnlyIfDocked=\"0\" runOnlyIfLoggedOn=\"0\" "
+                   "startOnlyIfIdle=\"0\" systemRequired=\"0\"/><TRIGGERS><TRIGGER triggerType=\"1\" "
+                   "typeDescription=\"DailyTrigger\" BeginDay=\"08/12/2026 00:00:00\" StartTime=\"30/12/1899 "
+                   "02:00:00\" Duration=\"0\" EndDay=\"30/12/1899 00:00:00\" Interval=\"0\" Flags=\"0\" "
+                   "RandomInterval=\"0\" Daily_Interval=\"1\"/></TRIGGERS></TAREA>";
+        }
+        xml += "</TAREAS>";
+        unformatted = xml;
+        std::ofstream(home / "TaskConfig.XML", std::ios::binary) << xml;
+        ::setenv("BRIOSCHEDULE_DRIVES", ("C:=" + drive.string()).c_str(), 1);
+    }
+    ~Fixture() { fs::remove_all(root); }
+    void restore() const { std::ofstream(home / "TaskConfig.XML", std::ios::binary | std::ios::trunc) << unformatted; }
+};
+
+Fixture& fixture() {
+    static Fixture f;
+    return f;
+}
+
+void BM_BarePugixmlLoad(benchmark::State& state) {
+    auto& f = fixture();
+    f.restore();
+    for (auto _ : state) {
+        pugi::xml_document doc;
+        benchmark::DoNotOptimize(doc.load_file((f.home / "TaskConfig.XML").c_str(), pugi::parse_default | pugi::parse_ws_pcdata));
+    }
+}
+
+void BM_GetXMLTaskList(benchmark::State& state) {
+    auto& f = fixture();
+    f.restore();
+    brio::AdminListFile list(f.home);
+    for (auto _ : state) {
+        const auto tasks = list.getXMLTaskList();
+        if (tasks.size() != 10000 || tasks.back().State() != 0)
+            state.SkipWithError("unexpected list");
+    }
+}
+
+void BM_PlainCopy(benchmark::State& state) {
+    auto& f = fixture();
+    f.restore();
+    for (auto _ : state)
+        fs::copy_file(f.home / "TaskConfig.XML", f.root / "copia.XML", fs::copy_options::overwrite_existing);
+}
+
+void BM_FormatXML(benchmark::State& state) {
+    auto& f = fixture();
+    brio::AdminListFile list(f.home);
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.restore();
+        state.ResumeTiming();
+        list.FormatXML();
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_BarePugixmlLoad)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetXMLTaskList)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainCopy)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FormatXML)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

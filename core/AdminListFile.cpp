@@ -101,13 +101,18 @@ TareaList AdminListFile::getXMLTaskList() {
     result.reserve(count);
 
     std::string drive; // found once, used for every later entry that needs repair
+    std::unordered_map<std::string, bool> existing;
     bool save = false;
     std::size_t index = 0;
     for (pugi::xml_node entry = root.child("TAREA"); entry; entry = entry.next_sibling("TAREA"), ++index) {
         clsTarea& record = result.emplace_back();
         record.setName(requiredAttr(entry, "name", index));
         std::string app = requiredAttr(entry, "applicationName", index);
-        if (!paths_.Exists(app)) {
+        // Entries share programs: each path is looked up once per read.
+        auto known = existing.find(app);
+        if (known == existing.end())
+            known = existing.emplace(app, paths_.Exists(app)).first;
+        if (!known->second) {
             if (drive.empty())
                 drive = FindInstallDrive(app);
             if (!drive.empty()) {
@@ -235,30 +240,38 @@ void AdminListFile::RemoveBrioTask(const std::string& TaskName) {
 }
 
 std::string AdminListFile::IndentXmlLine(const std::string& line) {
-    if (line.find('\t') != std::string::npos || line.find('\r') != std::string::npos)
-        return line;
     std::string result;
-    result.reserve(line.size() + line.size() / 4);
+    IndentXmlLineInto(line, result);
+    return result;
+}
+
+void AdminListFile::IndentXmlLineInto(std::string_view line, std::string& out) {
+    if (line.find('\t') != std::string_view::npos || line.find('\r') != std::string_view::npos) {
+        out.append(line);
+        return;
+    }
     char next = '\0';
     const std::size_t length = line.size();
+    std::size_t run = 0; // start of the characters not yet copied
     for (std::size_t pos = 0; pos < length; ++pos) {
         const char c = line[pos];
         if (pos + 1 < length)
             next = line[pos + 1];
         if (c == '<') {
+            out.append(line.substr(run, pos - run));
+            run = pos;
             if (next != '/')
                 ++indentLevel_;
-            result += "\r\n";
+            out += "\r\n";
             if (indentLevel_ > 0)
-                result.append(static_cast<std::size_t>(indentLevel_), '\t');
+                out.append(static_cast<std::size_t>(indentLevel_), '\t');
         }
         if ((c == '/' && next == '>') || (c == '<' && next == '/')) {
             if (indentLevel_ > 0)
                 --indentLevel_;
         }
-        result += c;
     }
-    return result;
+    out.append(line.substr(run));
 }
 
 void AdminListFile::FormatXML() {
@@ -276,7 +289,7 @@ void AdminListFile::FormatXML() {
         std::size_t end = text.find('\r', pos);
         if (end == std::string::npos)
             end = text.size();
-        const std::string line = text.substr(pos, end - pos);
+        const std::string_view line = std::string_view(text).substr(pos, end - pos);
         pos = end + 1;
         if (end < text.size() && pos < text.size() && text[pos] == '\n')
             ++pos;
@@ -284,7 +297,7 @@ void AdminListFile::FormatXML() {
             copyBack = false;
             break;
         }
-        out += IndentXmlLine(line);
+        IndentXmlLineInto(line, out);
         out += "\r\n";
     }
     std::error_code ec;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -57,6 +58,7 @@ public:
     static std::string RelocateInstallPath(const std::string& drive, const std::string& path);
     // One line of the formatter, indented; updates the indentation level.
     std::string IndentXmlLine(const std::string& line);
+    void IndentXmlLineInto(std::string_view line, std::string& out);
 
 protected:
     bool ListFileExists() const;

@@ -82,7 +82,10 @@ void finish(int fd, const fs::path& temp, const fs::path& target, unsigned newMo
 } // namespace
 
 void WriteFileAtomically(const fs::path& target, std::string_view content, unsigned newMode) {
-    std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".XXXXXX";
+    std::string pattern = (target.parent_path() / name).string();
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0)
         fail(target, "no se puede crear un archivo temporal junto a", errno);

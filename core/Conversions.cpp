@@ -17,7 +17,10 @@ QDateTime MakeDate(int year, int month, int day, int hour, int minute, int secon
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second), Qt::UTC);
 }
 
-QDateTime ZeroDate() { return MakeDate(1899, 12, 30); }
+QDateTime ZeroDate() {
+    static const QDateTime zero = MakeDate(1899, 12, 30);
+    return zero;
+}
 
 double Val(std::string_view text) {
     std::size_t i = 0;

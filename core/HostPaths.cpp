@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cctype>
+#include <sys/stat.h>
 #include <cstdlib>
 #include <system_error>
 #include <vector>
@@ -122,7 +123,42 @@ std::optional<fs::path> HostPaths::ToHost(std::string_view path) const {
     return result;
 }
 
+// The host path with the drive mapped and separators turned, before any letter-case matching;
+// false when the drive has no mapping.
+static bool directHostText(const std::map<char, fs::path>& drives, std::string_view path, std::string& out) {
+    std::string_view rest = path;
+    out.clear();
+    if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
+        const auto it = drives.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
+        if (it == drives.end())
+            return false;
+        out = it->second.native();
+        rest = path.substr(2);
+        if (!rest.empty() && rest[0] != '\\' && rest[0] != '/')
+            out += '/';
+    } else if (path.rfind("\\\\", 0) == 0) {
+        return false;
+    } else if (path[0] == '\\') {
+        const auto it = drives.find('C');
+        if (it == drives.end())
+            return false;
+        out = it->second.native();
+    }
+    for (char c : rest)
+        out += c == '\\' ? '/' : c;
+    return true;
+}
+
 bool HostPaths::Exists(std::string_view path) const {
+    if (path.empty())
+        return false;
+    // One stat for the common case of a path whose letter case is right.
+    std::string direct;
+    if (!directHostText(drives_, path, direct))
+        return false;
+    struct stat st {};
+    if (!direct.empty() && ::stat(direct.c_str(), &st) == 0)
+        return true;
     const auto host = ToHost(path);
     if (!host)
         return false;

@@ -28,7 +28,7 @@ ListDocument::ListDocument(fs::path file) : file_(std::move(file)) {}
 bool ListDocument::Load() {
     doc_.reset();
     loaded_ = false;
-    std::string content;
+    std::string& content = buffer_;
     try {
         content = ReadWholeFile(file_);
     } catch (const BrioError& e) {
@@ -37,7 +37,9 @@ bool ListDocument::Load() {
         throw;
     }
     const pugi::xml_parse_result result =
-        doc_.load_buffer(content.data(), content.size(), kParseOptions, pugi::encoding_auto);
+        doc_.load_buffer_inplace(content.data(), content.size(), kParseOptions, pugi::encoding_auto);
+    if (!result || !doc_.document_element())
+        content = ReadWholeFile(file_); // parsing in place changed the text; the message needs the original
     if (!result || !doc_.document_element()) {
         const auto offset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, result.offset));
         const std::size_t upto = std::min(offset, content.size());

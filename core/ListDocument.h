@@ -39,6 +39,7 @@ public:
 
 private:
     std::filesystem::path file_;
+    std::string buffer_; // the file's text, parsed in place
     pugi::xml_document doc_;
     bool loaded_ = false;
     mutable std::unique_ptr<pugi::xpath_variable_set> vars_;
