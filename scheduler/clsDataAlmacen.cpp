@@ -279,9 +279,9 @@ void readRemoteWarehouses(const std::filesystem::path& programFolder, std::vecto
 
     // The connection string alone decides driver, database and account.
     std::string connection = secrets.connection();
-    const SQLRETURN connected = SQLDriverConnect(
-        dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(connection.data()),
-        static_cast<SQLSMALLINT>(connection.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN connected =
+        SQLDriverConnect(dbc.get(), nullptr, reinterpret_cast<SQLCHAR*>(connection.data()), SQL_NTS, nullptr,
+                         0, nullptr, SQL_DRIVER_NOPROMPT);
     TextDecoder::Wipe(connection);
     check(connected, "no se pudo conectar con la base de datos de almacenes", dbc, secrets);
     dbc.setConnected();

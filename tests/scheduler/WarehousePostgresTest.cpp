@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 
 // The same query against PostgreSQL through its ODBC driver; only SuiteSettings.ini differs from the
@@ -58,7 +59,22 @@ TEST(WarehousePostgres, ReadsTheRemoteWarehousesFromARealServer) {
     EXPECT_EQ(brio::test::Rows(almacenes), (std::vector<std::pair<int, std::string>>{
                                                {3, "Norte"}, {12, "Centro"}, {31, "Sur"}, {44, "Peñascal"}}));
 
+    // The command timeout is the server's: the slow copy of the table takes 5 s, the limit is 1 s.
+    log.shown.clear();
+    brio::test::WriteWarehouseSettings(dir.path(),
+                                       "Driver=PostgreSQL Unicode;Server=" + host +
+                                           ";Port=" + std::to_string(port) +
+                                           ";Database=brio_almacenes;Uid=brio_test;Pwd=brio_test_clave;"
+                                           "ConnSettings={SET search_path TO lenta};",
+                                       5, 1);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(brio::clsDataAlmacen::ListadoAlmacenesRemotos(log.sink(), dir.path()).empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+    ASSERT_EQ(log.shown.size(), 1u);
+    EXPECT_NE(log.shown.front().text.find("57014"), std::string::npos) << log.shown.front().text;
+
     // A wrong password is the server's refusal, without the password.
+    log.shown.clear();
     brio::test::WriteWarehouseSettings(
         dir.path(), "Driver=PostgreSQL Unicode;Server=" + host + ";Port=" + std::to_string(port) +
                         ";Database=brio_almacenes;Uid=brio_test;Pwd=incorrecta;");
