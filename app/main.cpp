@@ -1,26 +1,30 @@
-// Until the window exists: reads the list file next to the program and prints its rows.
-#include "AdminListFile.h"
-#include "BrioError.h"
+// brioschedule: the window for the scheduled tasks of the suite.
 #include "ProgramFolder.h"
+#include "TaskStore.h"
+#include "frmAdmin.h"
+#include "modMain.h"
+
+#include <QApplication>
 
 #include <iostream>
 
-int main() {
-    try {
-        brio::AdminListFile list(brio::ProgramFolder());
-        const brio::TareaList tasks = list.getXMLTaskList();
-        std::cout << "Listado: " << list.ListFilePath().string() << " (" << tasks.size() << " tareas)\n";
-        for (const brio::clsTarea& t : tasks) {
-            if (t.hidden())
-                continue;
-            const char* state = (t.State() & 128) ? "Error" : (t.Enabled() ? "" : "Deshabilitada");
-            std::cout << t.Name() << '\t' << state << '\t'
-                      << (t.StartTimeRandom() ? std::to_string(t.StartTimeRandom()) : "") << '\t' << t.Text()
-                      << '\n';
-        }
-        return 0;
-    } catch (const brio::BrioError& e) {
-        std::cerr << e.report() << '\n';
+int main(int argc, char* argv[]) {
+    // Without a display Qt would stop with its own message; say in plain words what to do instead.
+    if (!brio::HasDisplay()) {
+        std::cerr << brio::NoDisplayMessage();
         return 1;
     }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("BrioSchedule"));
+    brio::LoadSpanishTranslation(app);
+
+    const std::filesystem::path programFolder = brio::ProgramFolder();
+    // Embedded defaults of the first run (task store, demo database, suite settings) are created here,
+    // before the window reads anything.
+
+    const std::unique_ptr<brio::frmAdmin> window =
+        brio::Main(programFolder, brio::MakeTaskStoreFactory(brio::TaskStore::DefaultFolder()));
+    QObject::connect(window.get(), &brio::frmAdmin::Unloaded, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    return QApplication::exec();
 }

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "HostPaths.h"
+
+#include <QColor>
+#include <QHash>
+#include <QPixmap>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brio {
+
+// ImageList1: the two task-state images followed by one 16 x 16 application icon per system task name
+// met so far. Never cleared while the window lives: a task's icon is looked up once per run.
+class TaskIconCache {
+public:
+    static constexpr int kEnabled = 1;  // a window with a green down-arrow
+    static constexpr int kDisabled = 2; // a window with a red no-entry sign
+
+    // `background` is the list's background colour, the colour of an empty square.
+    TaskIconCache(QColor background, HostPaths paths);
+
+    // The index of the task's image: the cached one, or the first icon of `applicationName` drawn on the
+    // background and added under `taskName`. A missing program or one without an icon gives an empty square.
+    // Never fails: 0 when no image could be added.
+    std::int16_t GetAppIconIndex(const std::string& applicationName, const std::string& taskName);
+
+    // The image at a 1-based index; a null pixmap for 0 or an index outside the list.
+    QPixmap Image(int index) const;
+    int Count() const { return static_cast<int>(images_.size()); }
+
+private:
+    QPixmap drawIcon(const std::string& applicationName) const;
+
+    QColor background_;
+    HostPaths paths_;
+    std::vector<QPixmap> images_;
+    QHash<QString, int> byTask_;
+};
+
+} // namespace brio

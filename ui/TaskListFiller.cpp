@@ -1,0 +1,68 @@
+#include "TaskListFiller.h"
+
+#include "TaskIconCache.h"
+#include "TaskListModel.h"
+#include "TaskListView.h"
+#include "clsAdminTask.h"
+
+#include <QSet>
+
+namespace brio {
+
+namespace {
+constexpr std::int32_t kStateMissingProgram = 128;
+} // namespace
+
+TaskListFiller::TaskListFiller(TaskListView* list, TaskListModel* model, TaskIconCache* images)
+    : list_(list), model_(model), images_(images) {}
+
+TaskRow TaskListFiller::MakeRow(const clsTarea& task, int icon) {
+    TaskRow row;
+    row.name = QString::fromStdString(task.Name());
+    row.icon = icon;
+    row.checked = task.Seleccion() != 0;
+    if ((task.State() & kStateMissingProgram) == kStateMissingProgram)
+        row.state = QStringLiteral("Error");
+    else if (!task.Enabled())
+        row.state = QStringLiteral("Deshabilitada");
+    if (task.StartTimeRandom() != 0)
+        row.rnd = QString::number(task.StartTimeRandom());
+    row.schedule = QString::fromStdString(task.Text());
+    return row;
+}
+
+void TaskListFiller::Fill(clsAdminTask& admin, std::uint8_t view) {
+    const QString previous = list_->CurrentText();
+    model_->Clear();
+
+    const TareaList tasks = view == 0 ? admin.getXMLTaskList() : admin.getSystemTaskList();
+    if (!tasks.empty()) {
+        std::vector<TaskRow> rows;
+        rows.reserve(tasks.size());
+        QSet<QString> seen;
+        seen.reserve(static_cast<qsizetype>(tasks.size()));
+        for (const clsTarea& task : tasks) {
+            // The icon comes before the hidden test, so a hidden system task still gets its image cached.
+            const int icon = view != 0
+                                 ? images_->GetAppIconIndex(task.ApplicationName(), task.Name())
+                                 : (task.Enabled() ? TaskIconCache::kEnabled : TaskIconCache::kDisabled);
+            if (task.hidden())
+                continue;
+            rows.push_back(MakeRow(task, icon));
+            const QString& key = rows.back().name;
+            if (!key.isEmpty()) {
+                if (seen.contains(key))
+                    break; // the model refuses this row; the later records are not looked at
+                seen.insert(key);
+            }
+        }
+        model_->AppendRows(std::move(rows));
+        if (!previous.isEmpty()) {
+            if (const int r = model_->RowOfKey(previous); r >= 0)
+                list_->SetCurrentRow(r);
+        }
+    }
+    list_->viewport()->update();
+}
+
+} // namespace brio

@@ -1,0 +1,56 @@
+#include "TaskPopupMenu.h"
+
+namespace brio {
+
+namespace {
+QAction* item(QMenu* menu, const char* name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+QMenu* submenu(QMenu* menu, const char* name, const QString& caption, QAction*& owner) {
+    QMenu* sub = menu->addMenu(caption);
+    owner = sub->menuAction();
+    owner->setObjectName(QLatin1String(name));
+    return sub;
+}
+} // namespace
+
+TaskPopupMenu::TaskPopupMenu(QWidget* parent) : QMenu(QStringLiteral("Popup"), parent) {
+    setObjectName(QStringLiteral("mnuPopup"));
+    QMenu* enable = submenu(this, "mnuPopupHabilitar", QStringLiteral("&Habilitar"), mnuPopupHabilitar);
+    mnuPopupHabilitarSeleccionada = item(enable, "mnuPopupHabilitarSeleccionada", QStringLiteral("(vacio)"));
+    mnuPopupHabilitarTodas = item(enable, "mnuPopupHabilitarTodas", QStringLiteral("Todas las Marcadas"));
+    QMenu* disable =
+        submenu(this, "mnuPopupDeshabilitar", QStringLiteral("&Deshabilitar"), mnuPopupDeshabilitar);
+    mnuPopupDeshabilitarSeleccionada =
+        item(disable, "mnuPopupDeshabilitarSeleccionada", QStringLiteral("(vacio)"));
+    mnuPopupDeshabilitarTodas =
+        item(disable, "mnuPopupDeshabilitarTodas", QStringLiteral("Todas las Marcadas"));
+    QMenu* remove = submenu(this, "mnuPopupEliminar", QStringLiteral("&Eliminar"), mnuPopupEliminar);
+    mnuPopupEliminarBrio = item(remove, "mnuPopupEliminarBrio", QStringLiteral("Solo de Brio"));
+    mnuPopupEliminarWindow = item(remove, "mnuPopupEliminarWindow", QStringLiteral("De Brio y de Window"));
+    mnuPopupModificar = item(this, "mnuPopupModificar", QStringLiteral("&Modificar"));
+    mnuPopupSp1 = addSeparator();
+    mnuPopupSp1->setObjectName(QStringLiteral("mnuPopupSp1"));
+    mnuPopupCancelar = item(this, "mnuPopupCancelar", QStringLiteral("&Cancelar"));
+}
+
+void TaskPopupMenu::Prepare(const QString& T, bool brioView) {
+    mnuPopupHabilitarSeleccionada->setText(QStringLiteral("Habilitar [") + T + QStringLiteral("]"));
+    mnuPopupDeshabilitarSeleccionada->setText(QStringLiteral("Deshabilitar [") + T + QStringLiteral("]"));
+    if (brioView) {
+        mnuPopupEliminarBrio->setVisible(true);
+        mnuPopupEliminarBrio->setText(QStringLiteral("Eliminar [") + T +
+                                      QStringLiteral("] de las tareas de BRIO"));
+        // The closing brace is the caption as the administrators know it.
+        mnuPopupEliminarWindow->setText(QStringLiteral("Eliminar [") + T +
+                                        QStringLiteral("} de WINDOWS y de las tareas de BRIO"));
+    } else {
+        mnuPopupEliminarBrio->setVisible(false);
+        mnuPopupEliminarWindow->setText(QStringLiteral("Eliminar [") + T + QStringLiteral("] de WINDOWS"));
+    }
+}
+
+} // namespace brio

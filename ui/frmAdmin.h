@@ -1,0 +1,131 @@
+#pragma once
+
+#include "SchedBridge.h"
+#include "clsTarea.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+class QPushButton;
+
+namespace brio {
+
+class AdminMenus;
+class AdminToolbar;
+class TaskIconCache;
+class TaskListFiller;
+class TaskListModel;
+class TaskListView;
+class TaskPopupMenu;
+class clsAdminTask;
+
+// The main window. It keeps no administration object: every refill and every command makes its own
+// clsAdminTask from the program folder and the scheduler factory it was given.
+class frmAdmin : public QMainWindow {
+    Q_OBJECT
+public:
+    frmAdmin(std::filesystem::path programFolder, SchedBridgeFactory scheduler, QWidget* parent = nullptr);
+    ~frmAdmin() override;
+
+    // The start-up sequence; runs once, when the window is first shown.
+    void Form_Load();
+
+    // The list: cleared and refilled with one view (0 = the list file, other = the scheduler).
+    void FillTaskList(const std::uint8_t& view);
+    void mnuVerTareasBrio_Click();
+    void mnuVerTareasSistema_Click();
+    void mnuVerActualizar_Click();
+    // True while the list-file view is shown (mnuVerTareasBrio checked).
+    bool IsBrioView() const;
+
+    // Marks and saved selections.
+    void mnuSeleccionOP_Click(std::int16_t Index);
+    void ToggleAllMarks();
+    void SaveSelection();
+    void LoadSelections();
+    NameList GetCheckedTaskNames() const;
+
+    // Prepares the context menu for the current row; false when no menu is to be shown (an empty list,
+    // or rows without a current one).
+    bool PreparePopup();
+    void lvwTareas_MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, QPoint globalPos);
+    void Toolbar1_ButtonClick(QAction* Button);
+    void Form_KeyUp(int KeyCode, Qt::KeyboardModifiers Shift);
+    void Form_Resize();
+    void mnuSalir_Click();
+
+    // Controls, by their names.
+    AdminMenus& menus() const { return *menus_; }
+    AdminToolbar* Toolbar1() const { return toolbar_; }
+    TaskListView* lvwTareas() const { return list_; }
+    TaskListModel* tasks() const { return model_; }
+    TaskPopupMenu* mnuPopup() const { return popup_; }
+    QWidget* pctBotones() const { return bottom_; }
+    QPushButton* cmdCerrar() const { return close_; }
+    TaskIconCache& ImageList1() const { return *images_; }
+    const std::filesystem::path& ProgramFolder() const { return programFolder_; }
+
+    // The client area's design size in pixels (10050 x 7230 twips).
+    static QSize DesignClientSize();
+
+signals:
+    // The window has closed: the program ends.
+    void Unloaded();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // A new administration object for one refill or one command.
+    std::unique_ptr<clsAdminTask> NewAdminTask();
+    void Form_QueryUnload();
+    void buildControls();
+    void connectMenus();
+
+    // Commands (frmAdminCommands.cpp).
+    void mnuPopupHabilitarSeleccionada_Click();
+    void mnuPopupHabilitarTodas_Click();
+    void mnuPopupDeshabilitarSeleccionada_Click();
+    void mnuPopupDeshabilitarTodas_Click();
+    void mnuPopupEliminarBrio_Click();
+    void mnuPopupEliminarWindow_Click();
+    void mnuPopupModificar_Click();
+    void mnuTareasModificar_Click();
+    void mnuTareasRangoTiempo_Click();
+    void mnuTareasImportar_Click();
+    void mnuTareasExportar_Click();
+    void mnuTareasReparar_Click();
+    void SetTaskEnabled(const std::string& TaskName, bool blnEnabled);
+    void SetCheckedTasksEnabled(bool blnEnabled);
+    void ImportCheckedTasks();
+    void ExportCheckedTasks();
+    void GenerateLauncherTasks();
+    void RepairTasks();
+    void RequestAccount();
+
+    std::filesystem::path programFolder_;
+    SchedBridgeFactory scheduler_;
+    bool loaded_ = false;
+
+    // The account entered once through the account dialog; empty until then.
+    std::string storedUser_;
+    std::string storedPwd_;
+
+    AdminMenus* menus_ = nullptr;
+    AdminToolbar* toolbar_ = nullptr;
+    TaskListView* list_ = nullptr;
+    TaskListModel* model_ = nullptr;
+    TaskPopupMenu* popup_ = nullptr;
+    QWidget* bottom_ = nullptr;
+    QPushButton* close_ = nullptr;
+    std::unique_ptr<TaskIconCache> images_;
+    std::unique_ptr<TaskListFiller> filler_;
+};
+
+} // namespace brio
