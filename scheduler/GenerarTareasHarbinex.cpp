@@ -1,0 +1,57 @@
+// Launcher tasks: one batch file and one scheduler task per remote warehouse, from the list entry
+// "Harbinex" as template.
+#include "AtomicFile.h"
+#include "BrioError.h"
+#include "clsAdminTask.h"
+#include "clsDataAlmacen.h"
+
+namespace brio {
+
+namespace {
+
+constexpr const char* kTemplate = "Harbinex";
+
+// A warehouse name becomes part of a file name: anything that could lead outside the launcher folder
+// or that no file name can hold is refused before anything is written for that warehouse.
+void checkWarehouseName(const clsDataAlmacen& almacen) {
+    const std::string& name = almacen.Nombre();
+    bool bad = name.find("..") != std::string::npos;
+    for (unsigned char c : name) {
+        if (c < 32 || c == 127 || std::string_view("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos)
+            bad = true;
+    }
+    if (bad)
+        throw BrioError(err::BadFileName, "el nombre del almacén " + std::to_string(almacen.Codigo()) + " («" + name +
+                                              "») no puede formar parte de un nombre de archivo");
+}
+
+} // namespace
+
+void clsAdminTask::GenerarTareasHarbinex() {
+    const std::string app = GetXMLAttr(kTemplate, "applicationName");
+    const std::size_t slash = app.rfind('\\');
+    const std::string folder = slash == std::string::npos ? std::string() : app.substr(0, slash + 1);
+
+    const std::vector<clsDataAlmacen> almacenes = clsDataAlmacen::ListadoAlmacenesRemotos(messages_, ProgramFolderPath());
+    QDateTime start = MakeDate(1900, 1, 1, 2, 0, 0);
+    for (const clsDataAlmacen& almacen : almacenes) {
+        checkWarehouseName(almacen);
+        const std::string code = std::to_string(almacen.Codigo());
+        const std::string batch = folder + "hx" + almacen.Nombre() + ".bat";
+        const auto hostBatch = Paths().ToHost(batch);
+        if (!hostBatch)
+            throw BrioError(err::PathNotFound, "«" + batch + "»");
+        WriteFileAtomically(*hostBatch, "harbinex.exe " + code + "\r\n");
+
+        SchedTaskPtr task = SystemAdd(kTemplate, "Harbinex " + code + " (" + almacen.Nombre() + ")");
+        if (!task)
+            throw BrioError(err::FileNotFound, "no existe el listado «" + ListFilePath().string() + "»");
+        task->Triggers().Item(1).setStartTime(start);
+        task->setApplicationName(batch);
+        task->setWorkingDirectory(folder);
+        task->Save(0);
+        start = start.addSecs(5 * 60);
+    }
+}
+
+} // namespace brio

@@ -1,0 +1,452 @@
+#include "clsAdminTask.h"
+
+#include "AccountCheck.h"
+#include "BrioError.h"
+#include "BrioRandom.h"
+#include "Conversions.h"
+#include "ListDocument.h"
+
+#include <QString>
+
+#include <cmath>
+
+namespace brio {
+
+namespace {
+
+struct FlagAttr {
+    const char* name;
+    std::int32_t bit;
+};
+
+// CONFIGURACION as the list file writes it, in its order.
+constexpr FlagAttr kConfigFlags[] = {
+    {"deleteWhenDone", taskflag::deleteWhenDone},
+    {"disabled", taskflag::disabled},
+    {"dontStartIfOnBatteries", taskflag::dontStartIfOnBatteries},
+    {"hidden", taskflag::hidden},
+    {"interactive", taskflag::interactive},
+    {"killIfGoingOnBatteries", taskflag::killIfGoingOnBatteries},
+    {"killOnIdleEnd", taskflag::killOnIdleEnd},
+    {"restartOnIdleResume", taskflag::restartOnIdleResume},
+    {"runIfConnectedToInternet", taskflag::runIfConnectedToInternet},
+    {"runOnlyIfDocked", taskflag::runOnlyIfDocked},
+    {"runOnlyIfLoggedOn", taskflag::runOnlyIfLoggedOn},
+    {"startOnlyIfIdle", taskflag::startOnlyIfIdle},
+    {"systemRequired", taskflag::systemRequired},
+};
+
+// The flags export applies, in its order: every one but hidden, which export never sets.
+constexpr FlagAttr kExportFlags[] = {
+    {"deleteWhenDone", taskflag::deleteWhenDone},
+    {"disabled", taskflag::disabled},
+    {"dontStartIfOnBatteries", taskflag::dontStartIfOnBatteries},
+    {"interactive", taskflag::interactive},
+    {"killIfGoingOnBatteries", taskflag::killIfGoingOnBatteries},
+    {"killOnIdleEnd", taskflag::killOnIdleEnd},
+    {"restartOnIdleResume", taskflag::restartOnIdleResume},
+    {"runIfConnectedToInternet", taskflag::runIfConnectedToInternet},
+    {"runOnlyIfDocked", taskflag::runOnlyIfDocked},
+    {"runOnlyIfLoggedOn", taskflag::runOnlyIfLoggedOn},
+    {"startOnlyIfIdle", taskflag::startOnlyIfIdle},
+    {"systemRequired", taskflag::systemRequired},
+};
+
+std::string upperName(const std::string& name) { return QString::fromStdString(name).toUpper().toStdString(); }
+
+// The attribute's text; a missing attribute is a failure, as the list file's readers treat it.
+const char* required(pugi::xml_node node, const char* name) {
+    const char* value = AttrOrNull(node, name);
+    if (!value)
+        throw BrioError(err::TypeMismatch, std::string("falta el atributo ") + name + " en " + node.name());
+    return value;
+}
+
+std::int32_t longAttr(pugi::xml_node node, const char* name) { return CLng(CDbl(required(node, name))); }
+std::int16_t intAttr(pugi::xml_node node, const char* name) { return CInt(CDbl(required(node, name))); }
+
+// The random start shift in whole minutes, from -n to n - 1, drawn from the one generator.
+int randomShift(std::int16_t n) {
+    const int twice = 2 * n;
+    if (twice > 32767 || twice < -32768)
+        throw BrioError(err::Overflow);
+    return static_cast<int>(std::floor(twice * Rnd() - n));
+}
+
+int indexIn(SchedBridge& bridge, const std::string& name) {
+    const std::string wanted = upperName(name);
+    const int count = bridge.Count();
+    for (int i = 1; i <= count; ++i) {
+        if (upperName(bridge.Item(i)->Name()) == wanted)
+            return i;
+    }
+    return -1;
+}
+
+void setAttr(pugi::xml_node node, const char* name, const std::string& value) {
+    node.append_attribute(name).set_value(value.c_str());
+}
+
+void WriteConfigElement(pugi::xml_node entry, const SchedTask& task) {
+    pugi::xml_node config = entry.append_child("CONFIGURACION");
+    for (const FlagAttr& f : kConfigFlags)
+        setAttr(config, f.name, (task.Flags() & f.bit) == f.bit ? "1" : "0");
+    setAttr(entry, "disabled", (task.Flags() & taskflag::disabled) ? "1" : "0");
+}
+
+void WriteTriggerElements(pugi::xml_node entry, const SchedTask& task) {
+    const SchedTriggers& triggers = task.Triggers();
+    if (triggers.Count() == 0)
+        return;
+    pugi::xml_node all = entry.append_child("TRIGGERS");
+    for (const SchedTrigger& t : triggers.items()) {
+        pugi::xml_node e = all.append_child("TRIGGER");
+        setAttr(e, "triggerType", CStr(t.TriggerType()));
+        setAttr(e, "typeDescription", clsAdminTask::TriggerTypeName(t.TriggerType()));
+        setAttr(e, "BeginDay", DateToText(t.BeginDay()));
+        setAttr(e, "StartTime", DateToText(t.StartTime()));
+        setAttr(e, "Duration", CStr(t.Duration()));
+        setAttr(e, "EndDay", DateToText(t.EndDay()));
+        setAttr(e, "Interval", CStr(t.Interval()));
+        setAttr(e, "Flags", CStr(t.Flags()));
+        setAttr(e, "RandomInterval", CStr(t.RandomInterval()));
+        pugi::xml_attribute text = entry.attribute("text");
+        if (!text)
+            text = entry.append_attribute("text");
+        text.set_value(t.Text().c_str()); // each trigger overwrites it: the entry keeps the last one's
+        switch (t.TriggerType()) {
+        case trigger::Daily:
+            setAttr(e, "Daily_Interval", CStr(t.Daily_Interval()));
+            break;
+        case trigger::Weekly:
+            setAttr(e, "Weekly_DaysOfTheWeek", CStr(t.Weekly_DaysOfTheWeek()));
+            setAttr(e, "Weekly_Interval", CStr(t.Weekly_Interval()));
+            break;
+        case trigger::MonthlyDate:
+            setAttr(e, "MonthlyDate_Day", CStr(t.MonthlyDate_Day()));
+            setAttr(e, "MonthlyDate_Months", CStr(t.MonthlyDate_Months()));
+            break;
+        case trigger::MonthlyDOW:
+            setAttr(e, "MonthlyDOW_DaysOfTheWeek", CStr(t.MonthlyDOW_DaysOfTheWeek()));
+            setAttr(e, "MonthlyDOW_Months", CStr(t.MonthlyDOW_Months()));
+            setAttr(e, "MonthlyDOW_Week", CStr(t.MonthlyDOW_Week()));
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+// Flags are only ever added; a missing or unreadable attribute ends the worker.
+void SystemSetFlags(pugi::xml_node entry, SchedTask& task) {
+    pugi::xml_node config = entry.child("CONFIGURACION");
+    if (!config)
+        return;
+    for (const FlagAttr& f : kExportFlags) {
+        if (CBool(required(config, f.name)))
+            task.setFlags(task.Flags() | f.bit);
+    }
+}
+
+void SystemAddTriggers(pugi::xml_node entry, SchedTask& task) {
+    for (pugi::xml_node e = entry.child("TRIGGERS").child("TRIGGER"); e; e = e.next_sibling("TRIGGER")) {
+        SchedTrigger& t = task.Triggers().Add();
+        t.setTriggerType(longAttr(e, "triggerType"));
+        t.setBeginDay(CDate(required(e, "BeginDay")));
+        const std::int16_t range = CInt(Val(entry.attribute("StartTimeRandom").value()));
+        QDateTime start = CDate(required(e, "StartTime"));
+        if (range >= 1)
+            start = start.addSecs(60LL * randomShift(range));
+        t.setStartTime(start);
+        t.setDuration(longAttr(e, "Duration"));
+        t.setEndDay(CDate(required(e, "EndDay")));
+        t.setInterval(longAttr(e, "Interval"));
+        t.setFlags(longAttr(e, "Flags"));
+        t.setRandomInterval(intAttr(e, "RandomInterval"));
+        switch (t.TriggerType()) {
+        case trigger::Daily:
+            t.setDaily_Interval(intAttr(e, "Daily_Interval"));
+            break;
+        case trigger::Weekly:
+            t.setWeekly_DaysOfTheWeek(longAttr(e, "Weekly_DaysOfTheWeek"));
+            t.setWeekly_Interval(intAttr(e, "Weekly_Interval"));
+            break;
+        case trigger::MonthlyDate:
+            t.setMonthlyDate_Day(longAttr(e, "MonthlyDate_Day"));
+            t.setMonthlyDate_Months(longAttr(e, "MonthlyDate_Months"));
+            break;
+        case trigger::MonthlyDOW:
+            t.setMonthlyDOW_DaysOfTheWeek(longAttr(e, "MonthlyDOW_DaysOfTheWeek"));
+            t.setMonthlyDOW_Months(longAttr(e, "MonthlyDOW_Months"));
+            t.setMonthlyDOW_Week(longAttr(e, "MonthlyDOW_Week"));
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+// Runs a step whose failure, while failures are suppressed, is skipped.
+template <typename Fn> void step(bool suppressed, Fn&& fn) {
+    if (!suppressed) {
+        fn();
+        return;
+    }
+    try {
+        fn();
+    } catch (const BrioError&) {
+    }
+}
+
+} // namespace
+
+clsAdminTask::clsAdminTask(std::filesystem::path programFolder, SchedBridgeFactory scheduler, HostPaths paths)
+    : AdminListFile(std::move(programFolder), std::move(paths)), factory_(std::move(scheduler)) {}
+
+std::unique_ptr<SchedBridge> clsAdminTask::NewBridge() const {
+    if (!factory_)
+        throw BrioError(err::ObjectNotSet, "no hay un programador de tareas disponible");
+    std::unique_ptr<SchedBridge> bridge = factory_();
+    if (!bridge)
+        throw BrioError(err::ObjectNotSet, "no hay un programador de tareas disponible");
+    bridge->Refresh();
+    return bridge;
+}
+
+bool clsAdminTask::VerifyAccountInfo(const std::string& user, const std::string& pwd, bool blnShowErroMsg) {
+    const bool accepted = ValidateLogon(user, "", pwd);
+    if (!accepted && blnShowErroMsg && messages_)
+        messages_("Usuario o contraseña no válido", "Error", MsgIcon::Critical);
+    return accepted;
+}
+
+std::string clsAdminTask::TriggerTypeName(std::int32_t type) {
+    static const char* const names[] = {"Once",           "DailyTrigger", "WeeklyTrigger", "MONTHLYDATE",
+                                        "MonthlyWeekDay", "OnIdle",       "AtSystemStart", "AtLogon"};
+    return type >= 0 && type <= 7 ? names[type] : "";
+}
+
+TareaList clsAdminTask::getSystemTaskList() {
+    auto bridge = NewBridge();
+    TareaList result;
+    const int count = bridge->Count();
+    result.reserve(static_cast<std::size_t>(count));
+    for (int i = 1; i <= count; ++i) {
+        const SchedTaskPtr task = bridge->Item(i);
+        clsTarea& record = result.emplace_back();
+        record.setName(task->Name());
+        record.setApplicationName(task->ApplicationName());
+        record.setState(1);
+        record.setEnabled((task->Flags() & taskflag::disabled) == 0);
+        if (task->Triggers().Count() >= 1)
+            record.setText(task->Triggers().Item(1).Text());
+    }
+    return result;
+}
+
+int clsAdminTask::getSystemTaskIndex(const std::string& TaskName) {
+    auto bridge = NewBridge();
+    return indexIn(*bridge, TaskName);
+}
+
+// The worker behind SystemAdd and Export, on a scheduler object and a loaded list the caller owns.
+static SchedTaskPtr systemAddWith(SchedBridge& bridge, const ListDocument& doc, bool listExists,
+                                  const std::string& TaskName, const std::string& strTaskName, std::string& user,
+                                  std::string& pwd) {
+    const std::string systemName = strTaskName.empty() ? TaskName : strTaskName;
+    bool suppressed = true;
+    SchedTaskPtr task;
+    try {
+        task = bridge.NewTask(systemName);
+    } catch (const BrioError& e) {
+        if (e.number() != err::FileExists)
+            throw; // a name the scheduler cannot take: nothing was created, so nothing may be reported as done
+        // A task of that name exists: from here every failure reaches the caller, and the old task stays
+        // until the new one is saved in its place.
+        suppressed = false;
+        task = bridge.ReplaceTask(systemName);
+    }
+    if (!listExists)
+        return nullptr;
+    if (pugi::xml_node entry = doc.FindEntry(TaskName)) {
+        step(suppressed, [&] { task->setApplicationName(required(entry, "applicationName")); });
+        step(suppressed, [&] { task->setWorkingDirectory(required(entry, "workingDirectory")); });
+        step(suppressed, [&] { task->setParameters(required(entry, "commandLine")); });
+        step(suppressed, [&] { SystemSetFlags(entry, *task); });
+        step(suppressed, [&] { SystemAddTriggers(entry, *task); });
+    }
+    if (!user.empty()) {
+        try {
+            task->SetAccountInformation(user, pwd);
+        } catch (const BrioError&) {
+            if (suppressed) {
+                user.clear();
+                pwd.clear();
+            }
+            throw;
+        }
+    }
+    task->Save(0); // a failing save is always reported: an unsaved task is never a success
+    return task;
+}
+
+SchedTaskPtr clsAdminTask::SystemAdd(const std::string& TaskName, const std::string& strTaskName) {
+    auto bridge = NewBridge();
+    ListDocument doc(ListFilePath());
+    const bool exists = ListFileExists();
+    if (exists)
+        doc.Load();
+    return systemAddWith(*bridge, doc, exists, TaskName, strTaskName, user_, pwd_);
+}
+
+void clsAdminTask::Export(const NameList& TaskList) {
+    if (IsArrayEmpty(TaskList))
+        return;
+    // One scheduler object and one load of the list for the whole run; nothing else changes either.
+    auto bridge = NewBridge();
+    ListDocument doc(ListFilePath());
+    const bool exists = ListFileExists();
+    if (exists)
+        doc.Load();
+    for (const std::string& name : TaskList)
+        systemAddWith(*bridge, doc, exists, name, {}, user_, pwd_);
+}
+
+void clsAdminTask::XMLAdd(SchedTask& otask, const std::string& strTaskName) {
+    const std::string name = strTaskName.empty() ? otask.Name() : strTaskName;
+    if (!ListFileExists())
+        CreateTaskListFile();
+    ListDocument doc(ListFilePath());
+    doc.Load();
+    pugi::xml_node root = doc.Root();
+
+    pugi::xml_document scratch; // the new entry is built apart and attached at the end
+    pugi::xml_node entry = scratch.append_child("TAREA");
+    setAttr(entry, "name", name);
+    setAttr(entry, "applicationName", otask.ApplicationName());
+    setAttr(entry, "workingDirectory", otask.WorkingDirectory());
+    setAttr(entry, "commandLine", otask.Parameters());
+    setAttr(entry, "selected", "0");
+    WriteConfigElement(entry, otask);
+    WriteTriggerElements(entry, otask);
+
+    if (!root)
+        throw BrioError(err::ObjectNotSet, "el listado «" + ListFilePath().string() + "» no tiene el elemento TAREAS");
+    if (pugi::xml_node old = doc.FindEntry(name))
+        root.remove_child(old);
+    root.append_copy(entry);
+    doc.Save();
+}
+
+void clsAdminTask::Import(const NameList& TaskList) {
+    if (IsArrayEmpty(TaskList))
+        return;
+    auto bridge = NewBridge();
+    for (const std::string& name : TaskList)
+        XMLAdd(*bridge->Item(name), {});
+}
+
+void clsAdminTask::RemoveBrioTask(const std::string& TaskName, bool blnRemoveFromSystem) {
+    AdminListFile::RemoveBrioTask(TaskName);
+    if (blnRemoveFromSystem)
+        RemoveSystemTask(TaskName);
+}
+
+void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSystem) {
+    if (blnUpdateSystem) {
+        // Edit the scheduler task itself, then rebuild the entry from it.
+        auto bridge = NewBridge();
+        SchedTaskPtr task = bridge->Item(indexIn(*bridge, TaskName));
+        task->EditProperties(owner_);
+        bridge->Refresh();
+        XMLAdd(*bridge->Item(indexIn(*bridge, TaskName)), TaskName);
+        return;
+    }
+    const std::string temporary = TaskName + "_";
+    SchedTaskPtr created = SystemAdd(TaskName, temporary);
+    if (!created)
+        throw BrioError(err::FileNotFound, "no existe el listado «" + ListFilePath().string() + "»");
+    try {
+        SetTaskAttr(temporary, "disabled", "1");
+        auto bridge = NewBridge();
+        SchedTaskPtr task = bridge->Item(indexIn(*bridge, temporary)); // as stored: disabled
+        if (!user_.empty()) {
+            try {
+                task->SetAccountInformation(user_, pwd_);
+            } catch (const BrioError&) {
+                user_.clear();
+                pwd_.clear();
+                throw;
+            }
+        }
+        task->EditProperties(owner_);
+        bridge->Refresh();
+        XMLAdd(*bridge->Item(indexIn(*bridge, temporary)), TaskName);
+        bridge->Refresh();
+        bridge->Delete(indexIn(*bridge, temporary));
+    } catch (...) {
+        // No disabled copy is ever left behind.
+        try {
+            auto bridge = NewBridge();
+            if (const int index = indexIn(*bridge, temporary); index > 0)
+                bridge->Delete(index);
+        } catch (const BrioError&) {
+        }
+        throw;
+    }
+}
+
+void clsAdminTask::SetTaskAttr(const std::string& TaskName, const std::string& AttrName, const std::string& value) {
+    auto bridge = NewBridge();
+    SchedTaskPtr task = bridge->Item(indexIn(*bridge, TaskName));
+    const std::string attr = upperName(AttrName);
+    std::int32_t bit = 0;
+    if (attr == "DISABLED")
+        bit = taskflag::disabled;
+    else if (attr == "HIDDEN")
+        bit = taskflag::hidden;
+    else
+        return;
+    if (CBool(value))
+        task->setFlags(task->Flags() | bit);
+    else
+        task->setFlags(task->Flags() & ~bit);
+    task->Save(0);
+}
+
+void clsAdminTask::RemoveSystemTask(const std::string& TaskName) {
+    auto bridge = NewBridge();
+    bridge->Delete(indexIn(*bridge, TaskName));
+}
+
+void clsAdminTask::TaskSystemEdit(const std::string& TaskName) {
+    auto bridge = NewBridge();
+    bridge->Item(indexIn(*bridge, TaskName))->EditProperties(owner_);
+}
+
+void clsAdminTask::SystemRandomTime(const NameList& TaskList, std::int16_t intMinutes) {
+    if (IsArrayEmpty(TaskList))
+        return;
+    Randomize();
+    auto bridge = NewBridge();
+    for (const std::string& name : TaskList) {
+        SchedTaskPtr task = bridge->Item(name);
+        SchedTrigger& first = task->Triggers().Item(1);
+        if (first.TriggerType() == trigger::Daily && first.Interval() == 0) {
+            first.setStartTime(first.StartTime().addSecs(60LL * randomShift(intMinutes)));
+            task->Save(0);
+        }
+    }
+}
+
+void clsAdminTask::SetPasswordAllTask() {
+    auto bridge = NewBridge();
+    const int count = bridge->Count();
+    for (int i = 1; i <= count; ++i) {
+        SchedTaskPtr task = bridge->Item(i);
+        task->SetAccountInformation(user_, pwd_);
+        task->Save(0);
+    }
+}
+
+} // namespace brio

@@ -1,0 +1,9 @@
+# The administration object against the real task store in temporary folders.
+add_executable(scheduler_admin_tests
+  ${CMAKE_CURRENT_LIST_DIR}/AdminListAddTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AdminExportTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AdminSystemTest.cpp
+)
+target_include_directories(scheduler_admin_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(scheduler_admin_tests PRIVATE brio_schedbridge brio_scheduler brio_testsupport GTest::gtest_main)
+gtest_discover_tests(scheduler_admin_tests DISCOVERY_TIMEOUT 60)
