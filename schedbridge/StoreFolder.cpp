@@ -250,6 +250,16 @@ void StoreFolder::Save(const std::string& name, const JobData& job, SaveMode mod
             if (!taken.empty() && mode != SaveMode::Replace)
                 throw BrioError(err::FileExists, "ya existe una tarea llamada «" + taken.front() + "»");
             for (std::string& other : taken) {
+                // A file that cannot be read is kept for a person to look at, never overwritten.
+                std::string content;
+                std::string problem;
+                int readCode = 0;
+                JobData ignored;
+                if (!readFile(fileOf(other), content, problem, readCode) ||
+                    !ReadJob(content, ignored, problem))
+                    throw BrioError(err::PathFileAccess,
+                                    "el archivo de tarea «" + fileOf(other).string() +
+                                        "» no se puede leer y no se reemplaza: " + problem);
                 if (other != name)
                     replaced.push_back(std::move(other));
             }
