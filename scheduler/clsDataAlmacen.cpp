@@ -8,12 +8,15 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <iostream>
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include <QString>
 
