@@ -63,6 +63,9 @@ frmAdmin::frmAdmin(std::filesystem::path programFolder, SchedBridgeFactory sched
 frmAdmin::~frmAdmin() {
     if (qApp)
         qApp->removeEventFilter(this);
+    // The list and its model draw from the image list, so they go before it.
+    delete takeCentralWidget();
+    delete model_;
 }
 
 void frmAdmin::buildControls() {
