@@ -1,0 +1,116 @@
+#include "AdminFixture.h"
+#include "EmbeddedDefaults.h"
+#include "WarehouseFixture.h"
+
+using namespace brio;
+using namespace brio::test;
+
+namespace {
+
+// The template entry "Harbinex" whose program lies in the launcher folder C:\BRIO\VELMORAX\hx\.
+class AdminLauncher : public AdminFixture {
+protected:
+    MessageLog log;
+
+    clsAdminTask launcherAdmin() {
+        clsAdminTask a = admin();
+        a.setMessageSink(log.sink());
+        return a;
+    }
+    void makeTemplate(const std::vector<SchedTrigger>& triggers) {
+        std::filesystem::create_directories(c / "BRIO/VELMORAX/hx");
+        SchedTaskPtr t = makeTask("Harbinex", taskflag::runOnlyIfLoggedOn, triggers);
+        t->setApplicationName("C:\\BRIO\\VELMORAX\\hx\\harbinex.exe");
+        t->setParameters("/auto");
+        t->Save(0);
+        admin().Import({"Harbinex"});
+    }
+    void warehouses(const std::string& rows) {
+        MakeSqliteDatabase(home / "almacenes.db",
+                           "CREATE TABLE Almacenes (Codigo INTEGER, Nombre TEXT, Remoto INTEGER);" + rows);
+        WriteWarehouseSettings(home.path(), SqliteConnectionString(home / "almacenes.db"));
+    }
+};
+
+} // namespace
+
+TEST_F(AdminLauncher, OneBatchFileAndTaskPerRemoteWarehouseFiveMinutesApart) {
+    SchedTrigger second = Daily(23, 0);
+    makeTemplate({Daily(7, 0), second});
+    warehouses("INSERT INTO Almacenes VALUES (12,'Centro',1),(3,'Norte',1),(5,'Local',0),(40,'Puerto',1);");
+    launcherAdmin().GenerarTareasHarbinex();
+    EXPECT_TRUE(log.shown.empty());
+
+    EXPECT_EQ(ReadText(c / "BRIO/VELMORAX/hx/hxNorte.bat"), "harbinex.exe 3\r\n");
+    EXPECT_EQ(ReadText(c / "BRIO/VELMORAX/hx/hxCentro.bat"), "harbinex.exe 12\r\n");
+    EXPECT_FALSE(std::filesystem::exists(c / "BRIO/VELMORAX/hx/hxLocal.bat"));
+    TaskStore s = bridge();
+    const std::pair<const char*, QTime> expected[] = {
+        {"Harbinex 3 (Norte)", QTime(2, 0)}, {"Harbinex 12 (Centro)", QTime(2, 5)}, {"Harbinex 40 (Puerto)", QTime(2, 10)}};
+    for (const auto& [name, start] : expected) {
+        SchedTaskPtr t = s.Item(name);
+        EXPECT_EQ(t->Name(), name);
+        EXPECT_EQ(t->Triggers().Count(), 2);
+        EXPECT_EQ(t->Triggers().Item(1).StartTime().time(), start);
+        EXPECT_EQ(t->Triggers().Item(2).StartTime().time(), QTime(23, 0)) << "other triggers keep the template's";
+        EXPECT_EQ(t->Flags(), taskflag::runOnlyIfLoggedOn);
+        EXPECT_EQ(t->Parameters(), "/auto");
+        EXPECT_EQ(t->WorkingDirectory(), "C:\\BRIO\\VELMORAX\\hx\\");
+        EXPECT_EQ(t->ApplicationName().substr(0, 22), "C:\\BRIO\\VELMORAX\\hx\\hx");
+    }
+    // A second run replaces the tasks and rewrites the files.
+    WriteText(c / "BRIO/VELMORAX/hx/hxNorte.bat", "viejo");
+    launcherAdmin().GenerarTareasHarbinex();
+    EXPECT_EQ(ReadText(c / "BRIO/VELMORAX/hx/hxNorte.bat"), "harbinex.exe 3\r\n");
+    EXPECT_EQ(bridge().Count(), 4);
+}
+
+TEST_F(AdminLauncher, NoRemoteWarehouseWritesNothing) {
+    makeTemplate({Daily(7, 0)});
+    warehouses("INSERT INTO Almacenes VALUES (5,'Local',0);");
+    launcherAdmin().GenerarTareasHarbinex();
+    EXPECT_EQ(bridge().Count(), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(c / "BRIO/VELMORAX/hx"), {}), 0);
+}
+
+TEST_F(AdminLauncher, ATemplateWithoutTriggerStopsAfterTheFirstWarehouse) {
+    makeTemplate({});
+    warehouses("INSERT INTO Almacenes VALUES (1,'Uno',1),(2,'Dos',1);");
+    EXPECT_THROW(launcherAdmin().GenerarTareasHarbinex(), BrioError);
+    EXPECT_TRUE(std::filesystem::exists(c / "BRIO/VELMORAX/hx/hxUno.bat"));
+    EXPECT_FALSE(std::filesystem::exists(c / "BRIO/VELMORAX/hx/hxDos.bat"));
+    EXPECT_EQ(bridge().Item("Harbinex 1 (Uno)")->Triggers().Count(), 0);
+}
+
+TEST_F(AdminLauncher, AWarehouseNameThatCannotBeAFileNameIsRefusedBeforeWriting) {
+    makeTemplate({Daily(7, 0)});
+    warehouses("INSERT INTO Almacenes VALUES (1,'Bien',1),(2,'../../fuera',1),(3,'Tarde',1);");
+    try {
+        launcherAdmin().GenerarTareasHarbinex();
+        FAIL();
+    } catch (const BrioError& e) {
+        EXPECT_EQ(e.number(), err::BadFileName);
+    }
+    EXPECT_TRUE(std::filesystem::exists(c / "BRIO/VELMORAX/hx/hxBien.bat"));
+    EXPECT_FALSE(std::filesystem::exists(c / "BRIO/fuera.bat"));
+    EXPECT_EQ(bridge().Count(), 2);
+}
+
+TEST_F(AdminLauncher, ABrokenConnectionIsShownAndNothingIsGenerated) {
+    makeTemplate({Daily(7, 0)});
+    WriteWarehouseSettings(home.path(), "Driver=NoExiste;Database=/nada");
+    launcherAdmin().GenerarTareasHarbinex();
+    ASSERT_EQ(log.shown.size(), 1u);
+    EXPECT_EQ(log.shown[0].text.rfind("Error ", 0), 0u);
+    EXPECT_EQ(log.shown[0].text.find("Database=/nada"), std::string::npos) << log.shown[0].text;
+    EXPECT_EQ(log.shown[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(bridge().Count(), 1);
+}
+
+TEST_F(AdminLauncher, TheEmbeddedDemoDatabaseWorksOutOfTheBox) {
+    makeTemplate({Daily(7, 0)});
+    EnsureEmbeddedDefaults(home.path());
+    launcherAdmin().GenerarTareasHarbinex();
+    EXPECT_TRUE(log.shown.empty());
+    EXPECT_GT(bridge().Count(), 1);
+}
