@@ -49,8 +49,8 @@ public:
         if (fd_ < 0 && operation == LOCK_SH)
             fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW); // a store we may only read
         if (fd_ < 0) {
-            if (operation == LOCK_SH && errno == EACCES)
-                return; // reading needs no lock when nobody here can write anyway
+            if (operation == LOCK_SH)
+                return; // a store this process cannot write to is read without the lock
             fail("no se puede abrir el bloqueo del almacén de tareas", file, errno);
         }
         while (::flock(fd_, operation) != 0) {

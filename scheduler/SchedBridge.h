@@ -52,7 +52,8 @@ public:
 
     // Reads the current set of tasks. Two objects refreshed with no change in between enumerate alike.
     virtual void Refresh() = 0;
-    // The number of tasks of the last Refresh.
+    // The number of tasks of the last Refresh. The object's own Save, Delete and replacing show in its
+    // enumeration at once (so positions after a deleted task move up by one).
     virtual int Count() const = 0;
     // The task at a 1-based position of the enumeration; outside 1..Count is error 9.
     virtual SchedTaskPtr Item(int index) = 0;

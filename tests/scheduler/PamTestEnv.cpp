@@ -17,7 +17,9 @@ void RunUnderPamWrapper(char** argv) {
     ::setenv("LD_PRELOAD", libraries.c_str(), 1);
     ::setenv("PAM_WRAPPER", "1", 1);
     // Deep binding does not mix with the sanitizers, and their runtime cannot come first when preloading.
+    // Older pam_wrapper releases read the switch under uid_wrapper's name.
     ::setenv("PAM_WRAPPER_DISABLE_DEEPBIND", "1", 1);
+    ::setenv("UID_WRAPPER_DISABLE_DEEPBIND", "1", 1);
     std::string asan = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
     ::setenv("ASAN_OPTIONS", (asan.empty() ? "" : asan + ":").append("verify_asan_link_order=0").c_str(), 1);
     ::execv("/proc/self/exe", argv);
