@@ -193,7 +193,8 @@ bool frmAdmin::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyRelease && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (!key->isAutoRepeat() && key->key() == Qt::Key_G) {
+        if (!key->isAutoRepeat() && key->key() == Qt::Key_G &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
             Form_KeyUp(key->key(), key->modifiers());
             return true;
         }
@@ -201,6 +202,13 @@ bool frmAdmin::eventFilter(QObject* watched, QEvent* event) {
         Form_Resize();
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void frmAdmin::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Coming back from the minimised state lays the controls out again.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        Form_Resize();
 }
 
 void frmAdmin::Form_QueryUnload() {

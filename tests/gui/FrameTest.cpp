@@ -145,6 +145,20 @@ TEST_F(FrameTest, OpensCentredWithTheDesignClientAreaAndFollowsTheResizeRule) {
     EXPECT_EQ(w.lvwTareas()->height(), 0);
 }
 
+TEST_F(FrameTest, MinimisedWindowKeepsItsListSizeUntilRestored) {
+    frmAdmin& w = Open();
+    const QRect before = w.lvwTareas()->geometry();
+    w.setWindowState(Qt::WindowMinimized);
+    ASSERT_TRUE(w.isMinimized());
+    w.centralWidget()->resize(500, 300);
+    EXPECT_EQ(w.lvwTareas()->geometry(), before);
+
+    w.setWindowState(Qt::WindowNoState);
+    QCoreApplication::processEvents();
+    const QSize c = w.centralWidget()->size();
+    EXPECT_EQ(w.lvwTareas()->geometry(), QRect(3, 37, c.width(), c.height() - 38));
+}
+
 TEST_F(FrameTest, CerrarButtonDoesNothing) {
     WriteList({{.name = "A"}});
     frmAdmin& w = Open();

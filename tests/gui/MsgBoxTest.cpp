@@ -2,6 +2,10 @@
 #include "MsgBox.h"
 #include "CommandError.h"
 #include "TempDir.h"
+#include "modMain.h"
+
+#include <QApplication>
+#include <QPushButton>
 
 #include <QProcess>
 
@@ -48,6 +52,15 @@ TEST(MsgBoxTest, CommandErrorReportHasNumberDescriptionCriticalIconAndTheAppTitl
     EXPECT_TRUE(MsgBox::log()[1].text.startsWith("Error 75 (Error de acceso a la ruta o el archivo: "));
     EXPECT_EQ(MsgBox::log()[2].text, "Error -2147024816 (El archivo ya existe)");
     MsgBox::clearLog();
+}
+
+TEST(MsgBoxTest, StandardButtonsReadInSpanishOnceTheTranslationIsLoaded) {
+    ASSERT_TRUE(LoadSpanishTranslation(*qApp));
+    QMessageBox box(QMessageBox::Question, "t", "x",
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove('&'), QString::fromUtf8("Sí"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text().remove('&'), "No");
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove('&'), "Cancelar");
 }
 
 TEST(AppStartTest, WithoutADisplayExplainsInSpanishAndEndsWithStatusOne) {
