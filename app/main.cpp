@@ -1,4 +1,6 @@
 // brioschedule: the window for the scheduled tasks of the suite.
+#include "BrioError.h"
+#include "EmbeddedDefaults.h"
 #include "ProgramFolder.h"
 #include "TaskStore.h"
 #include "frmAdmin.h"
@@ -19,8 +21,12 @@ int main(int argc, char* argv[]) {
     brio::LoadSpanishTranslation(app);
 
     const std::filesystem::path programFolder = brio::ProgramFolder();
-    // Embedded defaults of the first run (task store, demo database, suite settings) are created here,
-    // before the window reads anything.
+    // The first run makes the demo warehouse database and the suite settings that point at it.
+    try {
+        brio::EnsureEmbeddedDefaults(programFolder);
+    } catch (const brio::BrioError& e) {
+        std::cerr << e.report() << '\n';
+    }
 
     const std::unique_ptr<brio::frmAdmin> window =
         brio::Main(programFolder, brio::MakeTaskStoreFactory(brio::TaskStore::DefaultFolder()));
