@@ -1,0 +1,170 @@
+#include "CliArguments.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace brio::cli {
+
+namespace {
+
+// What each subcommand takes: its options and how many names.
+struct CommandRule {
+    std::string_view name;
+    std::string_view options; // the long options it accepts, each followed by a blank
+    bool minutes;             // a number of minutes comes before the names
+    int minNames;
+    int maxNames; // -1: no limit
+};
+
+constexpr std::array<CommandRule, 12> kRules{{
+    {"list", "system all json ", false, 0, 0},
+    {"show", "system json ", false, 1, 1},
+    {"import", "", false, 1, -1},
+    {"export", "user ", false, 1, -1},
+    {"enable", "system ", false, 1, -1},
+    {"disable", "system ", false, 1, -1},
+    {"delete", "system both ", false, 1, -1},
+    {"range", "", true, 1, -1},
+    {"generate", "", false, 0, 0},
+    {"format", "", false, 0, 0},
+    {"repair", "user ", false, 0, 0},
+    {"encode-connection", "", false, 0, 0},
+}};
+
+const CommandRule* findRule(std::string_view name) {
+    const auto it =
+        std::find_if(kRules.begin(), kRules.end(), [&](const CommandRule& r) { return r.name == name; });
+    return it == kRules.end() ? nullptr : &*it;
+}
+
+bool takes(const CommandRule& rule, std::string_view option) {
+    return rule.options.find(std::string(option) + " ") != std::string_view::npos;
+}
+
+} // namespace
+
+CliArguments ParseArguments(const std::vector<std::string>& args) {
+    CliArguments result;
+    std::vector<std::string> options; // long options seen, for the check against the subcommand
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg == "-" || (arg.rfind("--", 0) != 0 && arg != "-h" && arg != "-V")) {
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            result.help = true;
+            continue;
+        }
+        if (arg == "--version" || arg == "-V") {
+            result.version = true;
+            continue;
+        }
+        std::string name = arg.substr(2);
+        std::optional<std::string> value;
+        if (const std::size_t equals = name.find('='); equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.erase(equals);
+        }
+        if (name == "user") {
+            if (!value) {
+                if (i + 1 >= args.size())
+                    throw UsageError("falta el usuario después de --user");
+                value = args[++i];
+            }
+            if (value->empty())
+                throw UsageError("el usuario de --user está vacío");
+            result.user = *value;
+        } else if (name == "system" || name == "both" || name == "all" || name == "json") {
+            if (value)
+                throw UsageError("la opción --" + name + " no lleva valor");
+            (name == "system" ? result.system
+             : name == "both" ? result.both
+             : name == "all"  ? result.all
+                              : result.json) = true;
+        } else {
+            throw UsageError("opción desconocida: " + arg);
+        }
+        options.push_back(name);
+    }
+    if (result.help || result.version)
+        return result;
+
+    if (positional.empty())
+        throw UsageError("falta la orden");
+    result.command = positional.front();
+    positional.erase(positional.begin());
+    const CommandRule* rule = findRule(result.command);
+    if (!rule)
+        throw UsageError("orden desconocida: " + result.command);
+    for (const std::string& option : options) {
+        if (!takes(*rule, option))
+            throw UsageError("la orden «" + result.command + "» no admite la opción --" + option);
+    }
+    if (result.system && result.both)
+        throw UsageError("--system y --both no pueden ir juntas");
+    if (result.command == "repair" && !result.user)
+        throw UsageError("la orden «repair» necesita --user USUARIO");
+    if (rule->minutes) {
+        if (positional.empty() || positional.front().empty())
+            throw UsageError("faltan los minutos");
+        result.minutes = positional.front();
+        positional.erase(positional.begin());
+    }
+    const int count = static_cast<int>(positional.size());
+    if (count < rule->minNames)
+        throw UsageError(rule->minNames == 1 && rule->maxNames == 1 ? "falta el nombre de la tarea"
+                                                                    : "falta al menos un nombre de tarea");
+    if (rule->maxNames >= 0 && count > rule->maxNames)
+        throw UsageError("la orden «" + result.command + "» no admite " +
+                         (rule->maxNames == 0 ? std::string("nombres") : std::string("más de un nombre")) +
+                         ": " + positional[static_cast<std::size_t>(rule->maxNames)]);
+    result.names = std::move(positional);
+    return result;
+}
+
+std::string UsageLine() {
+    return "Uso: brioschedule-cli ORDEN [OPCIONES] [NOMBRE...]   (brioschedule-cli --help muestra las "
+           "órdenes)";
+}
+
+std::string HelpText() {
+    return "Uso: brioschedule-cli ORDEN [OPCIONES] [NOMBRE...]\n"
+           "\n"
+           "Administra las tareas programadas de Brio sin ventana: el mismo listado (TaskConfig.XML de la\n"
+           "carpeta del programa o de BRIOSCHEDULE_HOME) y el mismo programador de tareas que la ventana.\n"
+           "\n"
+           "Órdenes:\n"
+           "  list [--system] [--all] [--json]      las tareas del listado (o del sistema); --all incluye "
+           "las ocultas\n"
+           "  show NOMBRE [--system] [--json]       todo lo guardado de una tarea del listado (o del "
+           "sistema)\n"
+           "  import NOMBRE...                      importa tareas del sistema al listado\n"
+           "  export [--user USUARIO] NOMBRE...     exporta tareas del listado al sistema\n"
+           "  enable [--system] NOMBRE...           habilita tareas del listado (o del sistema)\n"
+           "  disable [--system] NOMBRE...          deshabilita tareas del listado (o del sistema)\n"
+           "  delete [--system | --both] NOMBRE...  elimina tareas del listado, del sistema o de ambos\n"
+           "  range MINUTOS NOMBRE...               establece el rango de tiempo aleatorio de las tareas\n"
+           "  generate                              crea las tareas Harbinex de los almacenes remotos\n"
+           "  format                                da formato al listado, una etiqueta por línea\n"
+           "  repair --user USUARIO                 borra las claves y aplica la cuenta a todas las tareas\n"
+           "  encode-connection                     cifra una cadena de conexión para SuiteSettings.ini\n"
+           "\n"
+           "Opciones:\n"
+           "  --json           un documento JSON en lugar de líneas separadas por tabuladores\n"
+           "  -h, --help       muestra esta ayuda\n"
+           "  -V, --version    muestra la versión\n"
+           "  --               lo que sigue son nombres, aunque empiecen por guion\n"
+           "\n"
+           "Las contraseñas se leen solo de la entrada estándar, sin eco cuando es un terminal.\n"
+           "Estado de salida: 0 correcto, 1 la operación falló, 2 uso incorrecto.\n";
+}
+
+} // namespace brio::cli

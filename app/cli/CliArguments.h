@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace brio::cli {
+
+// A command line that names no valid subcommand or gives it the wrong options or names.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One command line, read but not yet run.
+struct CliArguments {
+    std::string command;             // the subcommand ("list", "show", ...); empty with --help or --version
+    bool help = false;               // --help or -h
+    bool version = false;            // --version or -V
+    bool system = false;             // --system: the scheduler instead of the list file
+    bool both = false;               // --both: delete from the list file and from the scheduler
+    bool all = false;                // --all: hidden rows too
+    bool json = false;               // --json: one JSON document instead of tab-separated lines
+    std::optional<std::string> user; // --user USER
+    std::string minutes;             // range: the minutes as typed
+    std::vector<std::string> names;  // the task names, in the order given
+};
+
+// Reads argv[1..]. Options start with "--" (or are -h, -V); "--" ends them, so names and negative
+// minutes may follow. Throws UsageError for anything the subcommand does not take.
+CliArguments ParseArguments(const std::vector<std::string>& args);
+
+// The short usage line and the full help text.
+std::string UsageLine();
+std::string HelpText();
+
+} // namespace brio::cli

@@ -1,0 +1,63 @@
+#include "TaskTable.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace brio::cli {
+
+namespace {
+constexpr std::int32_t kStateMissingProgram = 128;
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+} // namespace
+
+QJsonObject RecordJson(const clsTarea& record) {
+    QJsonObject o;
+    o.insert(QStringLiteral("Name"), q(record.Name()));
+    o.insert(QStringLiteral("ApplicationName"), q(record.ApplicationName()));
+    o.insert(QStringLiteral("State"), record.State());
+    o.insert(QStringLiteral("Enabled"), record.Enabled());
+    o.insert(QStringLiteral("Seleccion"), record.Seleccion());
+    o.insert(QStringLiteral("StartTimeRandom"), record.StartTimeRandom());
+    o.insert(QStringLiteral("Text"), q(record.Text()));
+    o.insert(QStringLiteral("hidden"), record.hidden());
+    return o;
+}
+
+std::string Cell(std::string text) {
+    for (char& c : text) {
+        if (c == '\t' || c == '\n' || c == '\r')
+            c = ' ';
+    }
+    return text;
+}
+
+std::string StatusText(const clsTarea& record) {
+    if ((record.State() & kStateMissingProgram) == kStateMissingProgram)
+        return "Error";
+    return record.Enabled() ? "" : "Deshabilitada";
+}
+
+void WriteRecords(std::ostream& out, const TareaList& records, bool json, bool withHidden) {
+    if (json) {
+        QJsonArray rows;
+        for (const clsTarea& record : records)
+            rows.append(RecordJson(record));
+        out << QJsonDocument(rows).toJson(QJsonDocument::Indented).toStdString();
+        return;
+    }
+    out << "Nombre\tMarcada\tEstado\tRnd\tProgramación" << (withHidden ? "\tOculta" : "") << '\n';
+    for (const clsTarea& record : records) {
+        out << Cell(record.Name()) << '\t' << (record.Seleccion() != 0 ? "Sí" : "No") << '\t'
+            << StatusText(record) << '\t'
+            << (record.StartTimeRandom() != 0 ? std::to_string(record.StartTimeRandom()) : "") << '\t'
+            << Cell(record.Text());
+        if (withHidden)
+            out << '\t' << (record.hidden() ? "Sí" : "No");
+        out << '\n';
+    }
+}
+
+} // namespace brio::cli

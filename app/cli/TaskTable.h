@@ -1,0 +1,25 @@
+#pragma once
+
+#include "clsTarea.h"
+
+#include <QJsonObject>
+
+#include <ostream>
+#include <string>
+
+namespace brio::cli {
+
+// One record as JSON, under the record's property names.
+QJsonObject RecordJson(const clsTarea& record);
+
+// The rows of a list view: a header and one tab-separated line per record (name, mark, status, random
+// range, schedule; with `withHidden` also whether the row is hidden), or one JSON array of records.
+void WriteRecords(std::ostream& out, const TareaList& records, bool json, bool withHidden);
+
+// A value fit for one cell of a tab-separated line: tabs and line ends become blanks.
+std::string Cell(std::string text);
+
+// The status column as the window shows it: "Error" for a missing program, else "Deshabilitada" or empty.
+std::string StatusText(const clsTarea& record);
+
+} // namespace brio::cli
