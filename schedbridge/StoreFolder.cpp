@@ -6,13 +6,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace fs = std::filesystem;
 
@@ -68,9 +71,57 @@ public:
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
+    // Every writer counts its changes in the lock file, so a listing read under the lock can be reused
+    // until any process changes the folder again.
+    std::uint64_t generation() const {
+        std::uint64_t value = 0;
+        if (fd_ < 0 || ::pread(fd_, &value, sizeof value, 0) != static_cast<ssize_t>(sizeof value))
+            return 0;
+        return value;
+    }
+    void bumpGeneration() const {
+        const std::uint64_t next = generation() + 1;
+        if (fd_ >= 0 && ::pwrite(fd_, &next, sizeof next, 0) != static_cast<ssize_t>(sizeof next))
+            return; // the next writer then lists the folder again, which is only slower
+    }
+
 private:
     int fd_ = -1;
 };
+
+// What identifies one version of a file or folder: a save renames a new file into place, so any
+// change gives another inode or time.
+struct Stamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    std::int64_t mtime = 0;
+    std::int64_t ctime = 0;
+    bool operator==(const Stamp&) const = default;
+};
+
+Stamp stampOf(const struct stat& info) {
+    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec,
+            info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec};
+}
+
+// Task files this process has parsed, by path, with the stamp of the version read: a Refresh parses
+// only the files that changed since. Only well-formed files are kept.
+struct ParsedJob {
+    Stamp stamp;
+    JobData job;
+};
+std::mutex g_cacheMutex;
+std::unordered_map<std::string, ParsedJob> g_parsed;
+
+// The task names of a folder by their key, valid while neither the lock file's count nor the folder's
+// stamp changes.
+struct Listing {
+    std::uint64_t generation = 0;
+    Stamp folder;
+    std::unordered_map<std::string, std::vector<std::string>> namesByKey;
+};
+std::unordered_map<std::string, Listing> g_listings;
 
 // The task name of a folder entry, or empty when the entry is not a task file.
 std::string_view taskNameOf(std::string_view entry) {
@@ -98,7 +149,8 @@ template <typename Visit> bool forEachTaskFile(const fs::path& folder, int& code
 }
 
 // Reads a whole file into `content`; false with the reason in `problem` and the system's error in `code`.
-bool readFile(const fs::path& file, std::string& content, std::string& problem, int& code) {
+bool readFile(const fs::path& file, std::string& content, std::string& problem, int& code,
+              Stamp* stamp = nullptr) {
     code = 0;
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -112,6 +164,8 @@ bool readFile(const fs::path& file, std::string& content, std::string& problem, 
         ::close(fd);
         return false;
     }
+    if (stamp)
+        *stamp = stampOf(info);
     content.resize(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;
     for (;;) {
@@ -145,6 +199,66 @@ void syncFolder(const fs::path& folder) {
 
 bool before(const StoredTask& a, const StoredTask& b) {
     return a.key != b.key ? a.key < b.key : a.name < b.name;
+}
+
+} // namespace
+
+namespace {
+
+// The stored names with that key, from the folder's listing, which is read again only when another
+// writer or a person changed the folder. Called under the exclusive lock.
+std::vector<std::string> namesWithKey(const fs::path& folder, const FolderLock& lock,
+                                      const std::string& key) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0)
+        fail("no se puede leer la carpeta del almacén de tareas", folder, errno);
+    const std::uint64_t generation = lock.generation();
+    const std::lock_guard guard(g_cacheMutex);
+    Listing& listing = g_listings[folder.native()];
+    const auto namesOf = [&]() -> std::vector<std::string> {
+        const auto found = listing.namesByKey.find(key);
+        return found == listing.namesByKey.end() ? std::vector<std::string>() : found->second;
+    };
+    if (listing.generation == generation && listing.folder == stampOf(info) && generation != 0)
+        return namesOf();
+    listing = Listing{generation, stampOf(info), {}};
+    int code = 0;
+    if (!forEachTaskFile(folder, code, [&](std::string_view other) {
+            listing.namesByKey[TaskNameKey(other)].emplace_back(other);
+        })) {
+        g_listings.erase(folder.native());
+        fail("no se puede leer la carpeta del almacén de tareas", folder, code);
+    }
+    return namesOf();
+}
+
+// Records this writer's own change in the cached listing and in the lock file's count.
+void noteChange(const fs::path& folder, const FolderLock& lock, const std::vector<std::string>& added,
+                const std::vector<std::string>& removed) {
+    const std::uint64_t before = lock.generation();
+    lock.bumpGeneration();
+    struct stat info {};
+    const bool stated = ::stat(folder.c_str(), &info) == 0;
+    const std::lock_guard guard(g_cacheMutex);
+    const auto it = g_listings.find(folder.native());
+    if (it == g_listings.end())
+        return;
+    Listing& listing = it->second;
+    if (!stated || listing.generation != before || lock.generation() != before + 1) {
+        g_listings.erase(it); // not sure what the folder holds now: list it again next time
+        return;
+    }
+    for (const std::string& name : removed) {
+        auto& names = listing.namesByKey[TaskNameKey(name)];
+        names.erase(std::remove(names.begin(), names.end(), name), names.end());
+    }
+    for (const std::string& name : added) {
+        auto& names = listing.namesByKey[TaskNameKey(name)];
+        if (std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    }
+    listing.generation = before + 1;
+    listing.folder = stampOf(info);
 }
 
 } // namespace
@@ -192,13 +306,30 @@ void StoreFolder::Refresh() {
                 continue;
             }
             StoredTask task;
+            struct stat info {};
+            if (::stat(file.c_str(), &info) == 0) {
+                const std::lock_guard guard(g_cacheMutex);
+                const auto cached = g_parsed.find(file.native());
+                if (cached != g_parsed.end() && cached->second.stamp == stampOf(info)) {
+                    task.job = cached->second.job;
+                    task.key = TaskNameKey(name);
+                    task.name = std::move(name);
+                    tasks.push_back(std::move(task));
+                    continue;
+                }
+            }
             int readCode = 0;
-            if (!readFile(file, content, problem, readCode) || !ReadJob(content, task.job, problem)) {
+            Stamp read;
+            if (!readFile(file, content, problem, readCode, &read) || !ReadJob(content, task.job, problem)) {
                 if (readCode == ENOENT)
                     continue; // removed by another program between the listing and the read
                 warnings.push_back("No se puede leer el archivo de tarea «" + file.string() +
                                    "»: " + problem);
                 continue;
+            }
+            {
+                const std::lock_guard guard(g_cacheMutex);
+                g_parsed[file.native()] = ParsedJob{read, task.job};
             }
             task.key = TaskNameKey(name);
             task.name = std::move(name);
@@ -240,13 +371,7 @@ void StoreFolder::Save(const std::string& name, const JobData& job, SaveMode mod
         if (mode != SaveMode::Rewrite || ::lstat(file.c_str(), &info) != 0) {
             // The definitive check: another program may have stored the name since this object looked.
             const std::string key = TaskNameKey(name);
-            std::vector<std::string> taken;
-            int code = 0;
-            if (!forEachTaskFile(folder_, code, [&](std::string_view other) {
-                    if (TaskNameKey(other) == key)
-                        taken.emplace_back(other);
-                }))
-                fail("no se puede leer la carpeta del almacén de tareas", folder_, code);
+            std::vector<std::string> taken = namesWithKey(folder_, lock, key);
             if (!taken.empty() && mode != SaveMode::Replace)
                 throw BrioError(err::FileExists, "ya existe una tarea llamada «" + taken.front() + "»");
             for (std::string& other : taken) {
@@ -272,6 +397,12 @@ void StoreFolder::Save(const std::string& name, const JobData& job, SaveMode mod
         }
         if (!replaced.empty())
             syncFolder(folder_);
+        noteChange(folder_, lock, {name}, replaced);
+        struct stat written {};
+        if (::stat(file.c_str(), &written) == 0) {
+            const std::lock_guard guard(g_cacheMutex);
+            g_parsed[file.native()] = ParsedJob{stampOf(written), job};
+        }
     }
     remember(name, job, replaced);
 }
@@ -299,6 +430,7 @@ void StoreFolder::Delete(std::size_t position) {
         if (::unlink(file.c_str()) != 0 && errno != ENOENT)
             fail("no se puede eliminar la tarea", file, errno);
         syncFolder(folder_);
+        noteChange(folder_, lock, {}, {tasks_.at(position).name});
     }
     tasks_.erase(tasks_.begin() + static_cast<std::ptrdiff_t>(position));
 }

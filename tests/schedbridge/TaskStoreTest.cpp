@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace brio;
 using namespace brio::test;
@@ -373,3 +375,33 @@ TEST_F(TaskStoreTest, TheFolderComesFromTheEnvironmentAndTheFactoryMakesFreshSto
 }
 
 } // namespace
+
+// The store remembers what it parsed and listed; a change made behind its back must still be seen.
+TEST_F(TaskStoreTest, ChangesMadeOutsideTheStoreAreSeenDespiteWhatItRemembers) {
+    Store("Uno", "/bin/uno");
+    Store("Dos");
+    EXPECT_EQ(Open()->Item("Uno")->ApplicationName(), "/bin/uno");
+
+    // A person edits a task file in place and adds one by hand, spelt like an existing task.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30)); // past the file system's clock tick
+    std::string text = ReadText(folder() / "Uno.job");
+    text.replace(text.find("/bin/uno"), 8, "/bin/UNO");
+    WriteText(folder() / "Uno.job", text);
+    fs::copy_file(folder() / "Dos.job", folder() / "TRES.job");
+    EXPECT_EQ(Open()->Item("Uno")->ApplicationName(), "/bin/UNO");
+
+    auto store = Open();
+    EXPECT_EQ(store->Count(), 3);
+    try {
+        store->NewTask("tres");
+        FAIL() << "a name taken by a file added by hand";
+    } catch (const BrioError& e) {
+        EXPECT_EQ(e.number(), err::FileExists);
+    }
+    // Another store object (as another process would) adds a task between two saves of this one.
+    SchedTaskPtr mine = store->NewTask("Cuatro");
+    auto other = Open();
+    other->NewTask("CUATRO")->Save();
+    EXPECT_THROW(mine->Save(), BrioError);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"CUATRO", "Dos", "TRES", "Uno"}));
+}
