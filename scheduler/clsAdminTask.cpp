@@ -36,23 +36,9 @@ constexpr FlagAttr kConfigFlags[] = {
     {"systemRequired", taskflag::systemRequired},
 };
 
-// The flags export applies, in its order: every one but hidden, which export never sets.
-constexpr FlagAttr kExportFlags[] = {
-    {"deleteWhenDone", taskflag::deleteWhenDone},
-    {"disabled", taskflag::disabled},
-    {"dontStartIfOnBatteries", taskflag::dontStartIfOnBatteries},
-    {"interactive", taskflag::interactive},
-    {"killIfGoingOnBatteries", taskflag::killIfGoingOnBatteries},
-    {"killOnIdleEnd", taskflag::killOnIdleEnd},
-    {"restartOnIdleResume", taskflag::restartOnIdleResume},
-    {"runIfConnectedToInternet", taskflag::runIfConnectedToInternet},
-    {"runOnlyIfDocked", taskflag::runOnlyIfDocked},
-    {"runOnlyIfLoggedOn", taskflag::runOnlyIfLoggedOn},
-    {"startOnlyIfIdle", taskflag::startOnlyIfIdle},
-    {"systemRequired", taskflag::systemRequired},
-};
-
-std::string upperName(const std::string& name) { return QString::fromStdString(name).toUpper().toStdString(); }
+std::string upperName(const std::string& name) {
+    return QString::fromStdString(name).toUpper().toStdString();
+}
 
 // The attribute's text; a missing attribute is a failure, as the list file's readers treat it.
 const char* required(pugi::xml_node node, const char* name) {
@@ -62,8 +48,12 @@ const char* required(pugi::xml_node node, const char* name) {
     return value;
 }
 
-std::int32_t longAttr(pugi::xml_node node, const char* name) { return CLng(CDbl(required(node, name))); }
-std::int16_t intAttr(pugi::xml_node node, const char* name) { return CInt(CDbl(required(node, name))); }
+std::int32_t longAttr(pugi::xml_node node, const char* name) {
+    return CLng(CDbl(required(node, name)));
+}
+std::int16_t intAttr(pugi::xml_node node, const char* name) {
+    return CInt(CDbl(required(node, name)));
+}
 
 // The random start shift in whole minutes, from -n to n - 1, drawn from the one generator.
 int randomShift(std::int16_t n) {
@@ -137,12 +127,14 @@ void WriteTriggerElements(pugi::xml_node entry, const SchedTask& task) {
     }
 }
 
-// Flags are only ever added; a missing or unreadable attribute ends the worker.
+// Flags are only ever added, hidden never; a missing or unreadable attribute ends the worker.
 void SystemSetFlags(pugi::xml_node entry, SchedTask& task) {
     pugi::xml_node config = entry.child("CONFIGURACION");
     if (!config)
         return;
-    for (const FlagAttr& f : kExportFlags) {
+    for (const FlagAttr& f : kConfigFlags) {
+        if (f.bit == taskflag::hidden)
+            continue;
         if (CBool(required(config, f.name)))
             task.setFlags(task.Flags() | f.bit);
     }
@@ -251,8 +243,8 @@ int clsAdminTask::getSystemTaskIndex(const std::string& TaskName) {
 
 // The worker behind SystemAdd and Export, on a scheduler object and a loaded list the caller owns.
 static SchedTaskPtr systemAddWith(SchedBridge& bridge, const ListDocument& doc, bool listExists,
-                                  const std::string& TaskName, const std::string& strTaskName, std::string& user,
-                                  std::string& pwd) {
+                                  const std::string& TaskName, const std::string& strTaskName,
+                                  std::string& user, std::string& pwd) {
     const std::string systemName = strTaskName.empty() ? TaskName : strTaskName;
     bool suppressed = true;
     SchedTaskPtr task;
@@ -260,7 +252,8 @@ static SchedTaskPtr systemAddWith(SchedBridge& bridge, const ListDocument& doc, 
         task = bridge.NewTask(systemName);
     } catch (const BrioError& e) {
         if (e.number() != err::FileExists)
-            throw; // a name the scheduler cannot take: nothing was created, so nothing may be reported as done
+            throw; // a name the scheduler cannot take: nothing was created, so nothing may be reported as
+                   // done
         // A task of that name exists: from here every failure reaches the caller, and the old task stays
         // until the new one is saved in its place.
         suppressed = false;
@@ -331,7 +324,8 @@ void clsAdminTask::XMLAdd(SchedTask& otask, const std::string& strTaskName) {
     WriteTriggerElements(entry, otask);
 
     if (!root)
-        throw BrioError(err::ObjectNotSet, "el listado «" + ListFilePath().string() + "» no tiene el elemento TAREAS");
+        throw BrioError(err::ObjectNotSet,
+                        "el listado «" + ListFilePath().string() + "» no tiene el elemento TAREAS");
     if (pugi::xml_node old = doc.FindEntry(name))
         root.remove_child(old);
     root.append_copy(entry);
@@ -396,7 +390,8 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
     }
 }
 
-void clsAdminTask::SetTaskAttr(const std::string& TaskName, const std::string& AttrName, const std::string& value) {
+void clsAdminTask::SetTaskAttr(const std::string& TaskName, const std::string& AttrName,
+                               const std::string& value) {
     auto bridge = NewBridge();
     SchedTaskPtr task = bridge->Item(indexIn(*bridge, TaskName));
     const std::string attr = upperName(AttrName);

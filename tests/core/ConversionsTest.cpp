@@ -1,20 +1,11 @@
-#include "BrioError.h"
 #include "Conversions.h"
+#include "BrioError.h"
+#include "ErrorOf.h"
 
 #include <gtest/gtest.h>
 
 using namespace brio;
-
-namespace {
-long errorOf(auto&& fn) {
-    try {
-        fn();
-    } catch (const BrioError& e) {
-        return e.number();
-    }
-    return 0;
-}
-} // namespace
+using brio::test::ErrorOf;
 
 TEST(Val, TakesTheLeadingNumberOnly) {
     EXPECT_EQ(Val("15"), 15);
@@ -35,11 +26,11 @@ TEST(IntegerConversion, RoundsHalvesToEvenAndOverflowsAsErrorSix) {
     EXPECT_EQ(CInt(-2.5), -2);
     EXPECT_EQ(CInt(32767.4), 32767);
     EXPECT_EQ(CInt(-32768), -32768);
-    EXPECT_EQ(errorOf([] { CInt(32767.5); }), err::Overflow);
-    EXPECT_EQ(errorOf([] { CInt(40000); }), err::Overflow);
+    EXPECT_EQ(ErrorOf([] { CInt(32767.5); }), err::Overflow);
+    EXPECT_EQ(ErrorOf([] { CInt(40000); }), err::Overflow);
     EXPECT_EQ(CLng(40000), 40000);
-    EXPECT_EQ(errorOf([] { CLng(3e9); }), err::Overflow);
-    EXPECT_EQ(errorOf([] { Val("1e999"); }), err::Overflow);
+    EXPECT_EQ(ErrorOf([] { CLng(3e9); }), err::Overflow);
+    EXPECT_EQ(ErrorOf([] { Val("1e999"); }), err::Overflow);
 }
 
 TEST(TextToBoolean, AcceptsNumbersAndTrueFalseOnly) {
@@ -52,14 +43,14 @@ TEST(TextToBoolean, AcceptsNumbersAndTrueFalseOnly) {
     EXPECT_FALSE(CBool("FALSE"));
     EXPECT_FALSE(CBool(" 0 "));
     for (const char* bad : {"", "yes", "1x", "--1", "e5"})
-        EXPECT_EQ(errorOf([&] { CBool(bad); }), err::TypeMismatch) << bad;
+        EXPECT_EQ(ErrorOf([&] { CBool(bad); }), err::TypeMismatch) << bad;
 }
 
 TEST(StrictNumber, RefusesTrailingText) {
     EXPECT_EQ(CDbl(" 12 "), 12);
     EXPECT_EQ(CDbl("-1.5e2"), -150);
-    EXPECT_EQ(errorOf([] { CDbl("12a"); }), err::TypeMismatch);
-    EXPECT_EQ(errorOf([] { CDbl(""); }), err::TypeMismatch);
+    EXPECT_EQ(ErrorOf([] { CDbl("12a"); }), err::TypeMismatch);
+    EXPECT_EQ(ErrorOf([] { CDbl(""); }), err::TypeMismatch);
 }
 
 TEST(Dates, WriteAndReadBackInEveryAcceptedForm) {
@@ -73,7 +64,7 @@ TEST(Dates, WriteAndReadBackInEveryAcceptedForm) {
     EXPECT_EQ(CDate("2026-12-08"), MakeDate(2026, 12, 8));
     EXPECT_EQ(DateToText(ZeroDate()), "30/12/1899 00:00:00");
     for (const char* bad : {"", "31/02/2026", "2026/12/08", "08/12/2026 25:00", "mañana"})
-        EXPECT_EQ(errorOf([&] { CDate(bad); }), err::TypeMismatch) << bad;
+        EXPECT_EQ(ErrorOf([&] { CDate(bad); }), err::TypeMismatch) << bad;
 }
 
 TEST(Errors, ReportCarriesNumberAndSpanishDescription) {

@@ -1,4 +1,5 @@
 #include "AdminFixture.h"
+#include "ErrorOf.h"
 
 using namespace brio;
 using namespace brio::test;
@@ -6,15 +7,6 @@ using namespace brio::test;
 namespace {
 
 class AdminSystem : public AdminFixture {};
-
-long errorOf(auto&& fn) {
-    try {
-        fn();
-    } catch (const BrioError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 // A property dialog scripted as a person would use it.
 class ScriptedEditor : public TaskEditor {
@@ -64,8 +56,8 @@ TEST_F(AdminSystem, SetTaskAttrSwitchesOnlyTheNamedBit) {
     a.SetTaskAttr("T", "disabled", "0");
     a.SetTaskAttr("T", "otro", "1");
     EXPECT_EQ(bridge().Item("T")->Flags(), taskflag::interactive);
-    EXPECT_EQ(errorOf([&] { a.SetTaskAttr("T", "disabled", "sí"); }), err::TypeMismatch);
-    EXPECT_EQ(errorOf([&] { a.SetTaskAttr("Nadie", "otro", "1"); }), err::SubscriptOutOfRange);
+    EXPECT_EQ(ErrorOf([&] { a.SetTaskAttr("T", "disabled", "sí"); }), err::TypeMismatch);
+    EXPECT_EQ(ErrorOf([&] { a.SetTaskAttr("Nadie", "otro", "1"); }), err::SubscriptOutOfRange);
 }
 
 TEST_F(AdminSystem, RemovingFromListAndSchedulerTogether) {
@@ -79,7 +71,7 @@ TEST_F(AdminSystem, RemovingFromListAndSchedulerTogether) {
     makeTask("U", 0, {});
     a.Import({"U"});
     a.RemoveSystemTask("U");
-    EXPECT_EQ(errorOf([&] { a.RemoveBrioTask("U", true); }), err::SubscriptOutOfRange);
+    EXPECT_EQ(ErrorOf([&] { a.RemoveBrioTask("U", true); }), err::SubscriptOutOfRange);
     EXPECT_TRUE(a.getXMLTaskList().empty());
 }
 
@@ -100,7 +92,7 @@ TEST_F(AdminSystem, RandomTimeShiftsOnlyDailyTasksWithoutRepetition) {
     EXPECT_LE(std::abs(QTime(8, 0).secsTo(d)), 30 * 60);
     EXPECT_EQ(bridge().Item("R")->Triggers().Item(1).StartTime().time(), QTime(8, 0));
     EXPECT_EQ(bridge().Item("W")->Triggers().Item(1).StartTime().time(), QTime(8, 0));
-    EXPECT_EQ(errorOf([&] { a.SystemRandomTime({"N"}, 5); }), err::SubscriptOutOfRange);
+    EXPECT_EQ(ErrorOf([&] { a.SystemRandomTime({"N"}, 5); }), err::SubscriptOutOfRange);
 }
 
 TEST_F(AdminSystem, ListEditGoesThroughADisabledTemporaryTaskThatNeverStays) {
@@ -151,17 +143,17 @@ TEST_F(AdminSystem, AFailingListEditLeavesNoTemporaryTask) {
     ScriptedEditor editor;
     EditorRegistration registration(&editor);
     editor.script = [](SchedTask&) -> bool { throw BrioError(err::InvalidCall, "fallo del diálogo"); };
-    EXPECT_EQ(errorOf([&] { a.TaskBrioEdit("Copia"); }), err::InvalidCall);
+    EXPECT_EQ(ErrorOf([&] { a.TaskBrioEdit("Copia"); }), err::InvalidCall);
     EXPECT_EQ(a.getSystemTaskIndex("Copia_"), -1);
     EXPECT_EQ(bridge().Count(), 1);
 
     RegisterTaskEditor(nullptr); // no property dialog at all (the command line)
-    EXPECT_NE(errorOf([&] { a.TaskBrioEdit("Copia"); }), 0);
+    EXPECT_NE(ErrorOf([&] { a.TaskBrioEdit("Copia"); }), 0);
     EXPECT_EQ(a.getSystemTaskIndex("Copia_"), -1);
 }
 
 TEST_F(AdminSystem, ListEditWithoutAListFileFailsAndCreatesNothing) {
-    EXPECT_NE(errorOf([&] { admin().TaskBrioEdit("Copia"); }), 0);
+    EXPECT_NE(ErrorOf([&] { admin().TaskBrioEdit("Copia"); }), 0);
     EXPECT_EQ(bridge().Count(), 0);
 }
 
