@@ -240,6 +240,9 @@ int CliCommands::Repair(const CliArguments& args) {
     const std::unique_ptr<clsAdminTask> admin = NewAdminTask();
     if (!RequestAccount(*admin, user))
         return kFailed;
+    // The user name becomes a folder name: one that could lead elsewhere is refused before any file is
+    // touched.
+    KeyFolderCleaner::CheckProfileName(user);
 
     // Each failing step is reported and ends the work on that profile, as Abort does in the window.
     const KeyFolderCleaner cleaner(admin->Paths(), [this](const BrioError& error) {
@@ -247,18 +250,14 @@ int CliCommands::Repair(const CliArguments& args) {
         return StepChoice::Abort;
     });
     for (const std::string& profile : {user, std::string("All Users")}) {
-        try {
-            const KeyFolderCleaner::Outcome outcome = cleaner.Clear(profile);
-            if (!outcome.folder.empty())
-                out_ << "Claves del perfil " << inQuotes(profile) << ": " << outcome.filesDeleted
-                     << " archivos borrados de " << outcome.folder
-                     << (outcome.removed ? "; carpeta eliminada" : "; la carpeta queda") << '\n';
-            if (outcome.aborted)
-                err_ << "Se abandonó la limpieza de claves del perfil " << inQuotes(profile) << ".\n";
-        } catch (const std::exception& e) {
-            err_ << AsBrioError(e).report() << '\n';
+        const KeyFolderCleaner::Outcome outcome = cleaner.Clear(profile);
+        if (!outcome.folder.empty())
+            out_ << "Claves del perfil " << inQuotes(profile) << ": " << outcome.filesDeleted
+                 << (outcome.filesDeleted == 1 ? " archivo borrado de " : " archivos borrados de ")
+                 << outcome.folder << (outcome.removed ? "; carpeta eliminada" : "; la carpeta queda")
+                 << '\n';
+        if (outcome.aborted)
             err_ << "Se abandonó la limpieza de claves del perfil " << inQuotes(profile) << ".\n";
-        }
     }
 
     admin->SetPasswordAllTask();

@@ -1,0 +1,160 @@
+// The command line's usage, and what list and show print from the list file and the scheduler.
+#include "CliFixture.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+using namespace brio;
+using namespace brio::test;
+
+namespace {
+
+using CliReadTest = CliFixture;
+
+constexpr const char* kCierre = "C:\\BRIO\\VELMORAX\\bin\\cierre.exe";
+
+TEST_F(CliReadTest, UsageErrorsExitWithTwoAndTouchNothing) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"lista"},
+             {"list", "--user", "x"},
+             {"list", "Cierre"},
+             {"show"},
+             {"show", "A", "B"},
+             {"delete", "--system", "--both", "A"},
+             {"enable"},
+             {"range", "15"},
+             {"repair"},
+             {"export", "--user"},
+             {"list", "--json=1"},
+         }) {
+        const CliResult r = run(args);
+        EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(args);
+        EXPECT_NE(r.err.find("Uso: brioschedule-cli"), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty());
+    }
+    EXPECT_FALSE(
+        std::filesystem::exists(home / "velmorax.db")); // nothing ran, not even the first-run defaults
+
+    const CliResult help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("encode-connection"), std::string::npos);
+    const CliResult version = run({"list", "--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("brioschedule-cli ", 0), 0u) << version.out;
+}
+
+TEST_F(CliReadTest, ListShowsTheWindowsRowsAndAllAddsTheHiddenOnes) {
+    makeProgram("BRIO/VELMORAX/bin/cierre.exe");
+    writeList(
+        Entry("Cierre", kCierre, "selected=\"3\" disabled=\"0\" StartTimeRandom=\"15\" text=\"A las 2:00\"") +
+        Entry("Oculta", kCierre, "disabled=\"0\"", true) +
+        Entry("Perdida", "C:\\BRIO\\VELMORAX\\bin\\perdido.exe", "disabled=\"1\"") +
+        Entry("Apagada", kCierre, "disabled=\"1\""));
+
+    const CliResult plain = run({"list"});
+    EXPECT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_EQ(plain.out, "Nombre\tMarcada\tEstado\tRnd\tProgramación\n"
+                         "Cierre\tSí\t\t15\tA las 2:00\n"
+                         "Perdida\tNo\tError\t\t\n" // a missing program wins over the disabled state
+                         "Apagada\tNo\tDeshabilitada\t\t\n");
+
+    const CliResult json = run({"list", "--all", "--json"});
+    EXPECT_EQ(json.exitCode, 0) << json.err;
+    const QJsonArray rows = ParseJson(json.out).array();
+    ASSERT_EQ(rows.size(), 4);
+    const QJsonObject first = rows[0].toObject();
+    EXPECT_EQ(first["Name"].toString(), "Cierre");
+    EXPECT_EQ(first["ApplicationName"].toString(), QString::fromUtf8(kCierre));
+    EXPECT_EQ(first["Seleccion"].toInt(), 3);
+    EXPECT_EQ(first["StartTimeRandom"].toInt(), 15);
+    EXPECT_TRUE(first["Enabled"].toBool());
+    EXPECT_EQ(first["Text"].toString(), "A las 2:00");
+    EXPECT_EQ(first["State"].toInt(), 0);
+    EXPECT_TRUE(rows[1].toObject()["hidden"].toBool());
+    EXPECT_EQ(rows[2].toObject()["State"].toInt(), 128);
+}
+
+TEST_F(CliReadTest, ListWithoutAListFileIsEmptyAndCreatesNone) {
+    const CliResult r = run({"list", "--json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(ParseJson(r.out).array().isEmpty());
+    EXPECT_FALSE(std::filesystem::exists(listFile()));
+}
+
+TEST_F(CliReadTest, ListFailuresReportTheCommandError) {
+    makeProgram("BRIO/VELMORAX/bin/cierre.exe");
+    // A name met twice ends the list there, as the window's keyed rows do.
+    writeList(Entry("A", kCierre, "disabled=\"0\"") + Entry("B", kCierre, "disabled=\"0\"") +
+              Entry("A", kCierre, "disabled=\"0\"") + Entry("C", kCierre, "disabled=\"0\""));
+    CliResult r = run({"list"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "Nombre\tMarcada\tEstado\tRnd\tProgramación\nA\tNo\t\t\t\nB\tNo\t\t\t\n");
+    EXPECT_NE(r.err.find("Error 35602 (La clave no es única en la colección"), std::string::npos) << r.err;
+
+    WriteText(listFile(), "<TAREAS><TAREA name=\"roto\"");
+    r = run({"list"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("Error 75 (Error de acceso a la ruta o el archivo", 0), 0u) << r.err;
+    EXPECT_EQ(ReadText(listFile()), "<TAREAS><TAREA name=\"roto\""); // never written over
+}
+
+TEST_F(CliReadTest, SystemListAndShowGiveEveryStoredField) {
+    makeTask("Copia");
+    makeTask("Apagada", taskflag::disabled | taskflag::hidden);
+
+    const CliResult list = run({"list", "--system"});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(list.out, "Nombre\tMarcada\tEstado\tRnd\tProgramación\n"
+                        "Apagada\tNo\tDeshabilitada\t\tA las 2:00 todos los días, a partir del 08/12/2026\n"
+                        "Copia\tNo\t\t\tA las 2:00 todos los días, a partir del 08/12/2026\n");
+
+    const CliResult show = run({"show", "--system", "copia", "--json"});
+    EXPECT_EQ(show.exitCode, 0) << show.err;
+    const QJsonObject task = ParseJson(show.out).object();
+    EXPECT_EQ(task["Name"].toString(), "Copia");
+    EXPECT_EQ(task["CommandLine"].toString(), "/tarea Copia");
+    EXPECT_EQ(task["WorkingDirectory"].toString(), "C:\\BRIO\\VELMORAX\\bin");
+    EXPECT_EQ(task["Flags"].toInt(), 0);
+    EXPECT_EQ(task["AccountName"].toString(), "");
+    const QJsonArray triggers = task["TRIGGERS"].toArray();
+    ASSERT_EQ(triggers.size(), 1);
+    const QJsonObject t = triggers[0].toObject();
+    EXPECT_EQ(t["triggerType"].toInt(), 1);
+    EXPECT_EQ(t["BeginDay"].toString(), "08/12/2026 00:00:00");
+    EXPECT_EQ(t["StartTime"].toString(), "30/12/1899 02:00:00");
+    EXPECT_EQ(t["Text"].toString(), "A las 2:00 todos los días, a partir del 08/12/2026");
+
+    const CliResult missing = run({"show", "--system", "Nadie"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err.rfind("Error 9 (El subíndice está fuera del intervalo", 0), 0u) << missing.err;
+}
+
+TEST_F(CliReadTest, ShowOfAnEntryGivesItsAttributesFlagsAndTriggersAsStored) {
+    writeList(Entry("Cierre", kCierre, "selected=\"2\" disabled=\"1\" StartTimeRandom=\"abc\" extra=\"x\""));
+    const CliResult json = run({"show", "Cierre", "--json"});
+    EXPECT_EQ(json.exitCode, 0) << json.err;
+    const QJsonObject entry = ParseJson(json.out).object();
+    EXPECT_EQ(entry["Name"].toString(), "Cierre");
+    EXPECT_EQ(entry["CommandLine"].toString(), "/x");
+    EXPECT_EQ(entry["Seleccion"].toInt(), 2);
+    EXPECT_EQ(entry["StartTimeRandom"].toInt(), 0); // read as the list reads it: no leading number is 0
+    EXPECT_FALSE(entry["Enabled"].toBool());
+    EXPECT_EQ(entry["extra"].toString(), "x");
+    EXPECT_FALSE(entry["CONFIGURACION"].toObject()["systemRequired"].toBool());
+    EXPECT_EQ(entry["CONFIGURACION"].toObject().size(), 13);
+    const QJsonObject trigger = entry["TRIGGERS"].toArray().at(0).toObject();
+    EXPECT_EQ(trigger["Daily_Interval"].toInt(), 1);
+    EXPECT_EQ(trigger["typeDescription"].toString(), "DailyTrigger");
+    EXPECT_EQ(trigger["EndDay"].toString(), "30/12/1899 00:00:00");
+
+    const CliResult plain = run({"show", "Cierre"});
+    EXPECT_EQ(plain.out.rfind("Elemento\tCampo\tValor\nTAREA\tName\tCierre\n", 0), 0u) << plain.out;
+    EXPECT_NE(plain.out.find("\nTRIGGER 1\tStartTime\t30/12/1899 02:00:00\n"), std::string::npos);
+
+    const CliResult missing = run({"show", "cierre"}); // the list file's names match exactly
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err.rfind("Error 9 (", 0), 0u) << missing.err;
+}
+
+} // namespace
