@@ -12,6 +12,7 @@
 #include "TaskListModel.h"
 #include "TaskListView.h"
 #include "TaskPopupMenu.h"
+#include "TaskPropertiesDialog.h"
 #include "UiResources.h"
 #include "clsAdminTask.h"
 
@@ -58,9 +59,13 @@ frmAdmin::frmAdmin(std::filesystem::path programFolder, SchedBridgeFactory sched
     buildControls();
     connectMenus();
     qApp->installEventFilter(this); // the window sees its keys before its controls do
+    editor_ = std::make_unique<TaskPropertiesEditor>(this);
+    RegisterTaskEditor(editor_.get());
 }
 
 frmAdmin::~frmAdmin() {
+    if (RegisteredTaskEditor() == editor_.get())
+        RegisterTaskEditor(nullptr);
     if (qApp)
         qApp->removeEventFilter(this);
     // The list and its model draw from the image list, so they go before it.

@@ -21,6 +21,7 @@ class TaskListFiller;
 class TaskListModel;
 class TaskListView;
 class TaskPopupMenu;
+class TaskPropertiesEditor;
 class clsAdminTask;
 
 // The main window. It keeps no administration object: every refill and every command makes its own
@@ -68,6 +69,8 @@ public:
     QPushButton* cmdCerrar() const { return close_; }
     TaskIconCache& ImageList1() const { return *images_; }
     const std::filesystem::path& ProgramFolder() const { return programFolder_; }
+    // The account entered through the account dialog; empty until one is accepted.
+    const std::string& StoredUser() const { return storedUser_; }
 
     // The client area's design size in pixels (10050 x 7230 twips).
     static QSize DesignClientSize();
@@ -109,6 +112,11 @@ private:
     void GenerateLauncherTasks();
     void RepairTasks();
     void RequestAccount();
+    // Shared steps of the commands.
+    void EnableSelected(bool blnEnabled);
+    void EnableChecked(bool blnEnabled);
+    // Refills the current view; a failure is shown with the command error report.
+    void ReloadCurrentView();
 
     std::filesystem::path programFolder_;
     SchedBridgeFactory scheduler_;
@@ -127,6 +135,8 @@ private:
     QPushButton* close_ = nullptr;
     std::unique_ptr<TaskIconCache> images_;
     std::unique_ptr<TaskListFiller> filler_;
+    // The task property dialog the scheduler shows; registered for the window's life.
+    std::unique_ptr<TaskPropertiesEditor> editor_;
 };
 
 } // namespace brio

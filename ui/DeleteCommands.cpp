@@ -1,0 +1,59 @@
+// Deleting the selected task from the list file, from the scheduler, or from both.
+#include "AdminMenus.h"
+#include "CommandError.h"
+#include "MsgBox.h"
+#include "TaskListModel.h"
+#include "TaskListView.h"
+#include "clsAdminTask.h"
+#include "frmAdmin.h"
+
+#include <QAction>
+
+namespace brio {
+
+namespace {
+const QString kLineBreak = QStringLiteral("\r\n");
+const QString kContinue = QStringLiteral("¿Desea Continuar?");
+
+bool confirmed(QWidget* parent, const QString& question) {
+    return MsgBox::show(parent, question + kLineBreak + kContinue, QStringLiteral("Confirmación"),
+                        MsgIcon::Question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+} // namespace
+
+void frmAdmin::mnuPopupEliminarBrio_Click() {
+    if (model_->count() == 0 || list_->CurrentRow() < 0)
+        return;
+    const QString name = list_->CurrentText();
+    if (!confirmed(this, QStringLiteral("La tarea [") + name +
+                             QStringLiteral("] será eliminada del listado de tareas de brio.")))
+        return;
+    // After a failed deletion the view is not reloaded.
+    RunReported(this, [&] {
+        NewAdminTask()->RemoveBrioTask(name.toStdString(), false);
+        FillTaskList(0);
+    });
+}
+
+void frmAdmin::mnuPopupEliminarWindow_Click() {
+    if (model_->count() == 0 || list_->CurrentRow() < 0)
+        return;
+    const bool systemView = menus_->mnuVerTareasSistema->isChecked();
+    const QString name = list_->CurrentText();
+    QString question = QStringLiteral("La tarea [") + name + QStringLiteral("] será eliminada de WINDOWS");
+    if (!systemView)
+        question += QStringLiteral(" y  del listado de tareas de brio.");
+    if (!confirmed(this, question))
+        return;
+    RunReported(this, [&] {
+        std::unique_ptr<clsAdminTask> admin = NewAdminTask();
+        if (systemView)
+            admin->RemoveSystemTask(name.toStdString());
+        else
+            admin->RemoveBrioTask(name.toStdString(), true);
+        admin.reset();
+        FillTaskList(systemView ? 1 : 0);
+    });
+}
+
+} // namespace brio

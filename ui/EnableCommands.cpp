@@ -1,0 +1,68 @@
+// Enabling and disabling the selected task or the checked ones, in the current view.
+#include "CommandError.h"
+#include "TaskListModel.h"
+#include "TaskListView.h"
+#include "clsAdminTask.h"
+#include "frmAdmin.h"
+
+namespace brio {
+
+void frmAdmin::SetTaskEnabled(const std::string& TaskName, bool blnEnabled) {
+    std::unique_ptr<clsAdminTask> admin = NewAdminTask();
+    const std::string value = blnEnabled ? "0" : "1";
+    if (IsBrioView())
+        admin->SetXMLAttr(TaskName, "disabled", value);
+    else
+        admin->SetTaskAttr(TaskName, "disabled", value);
+}
+
+void frmAdmin::SetCheckedTasksEnabled(bool blnEnabled) {
+    if (model_->count() == 0)
+        return;
+    // The first failure ends the walk; the tasks changed before it stay changed.
+    RunReported(this, [&] {
+        std::unique_ptr<clsAdminTask> admin = NewAdminTask();
+        const std::string value = blnEnabled ? "0" : "1";
+        for (int r = 0; r < model_->count(); ++r) {
+            if (!model_->IsChecked(r))
+                continue;
+            const std::string name = model_->row(r).name.toStdString();
+            if (IsBrioView())
+                admin->SetXMLAttr(name, "disabled", value);
+            else
+                admin->SetTaskAttr(name, "disabled", value);
+        }
+    });
+}
+
+void frmAdmin::EnableSelected(bool blnEnabled) {
+    if (list_->CurrentRow() < 0)
+        return;
+    const std::string name = list_->CurrentText().toStdString();
+    // A failure is reported and the list stays as it was.
+    if (RunReported(this, [&] { SetTaskEnabled(name, blnEnabled); }))
+        ReloadCurrentView();
+}
+
+void frmAdmin::EnableChecked(bool blnEnabled) {
+    SetCheckedTasksEnabled(blnEnabled);
+    ReloadCurrentView(); // also with nothing checked and after a reported failure
+}
+
+void frmAdmin::mnuPopupHabilitarSeleccionada_Click() {
+    EnableSelected(true);
+}
+
+void frmAdmin::mnuPopupDeshabilitarSeleccionada_Click() {
+    EnableSelected(false);
+}
+
+void frmAdmin::mnuPopupHabilitarTodas_Click() {
+    EnableChecked(true);
+}
+
+void frmAdmin::mnuPopupDeshabilitarTodas_Click() {
+    EnableChecked(false);
+}
+
+} // namespace brio

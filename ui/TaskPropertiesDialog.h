@@ -1,0 +1,77 @@
+#pragma once
+
+#include "SchedBridge.h"
+
+#include <QDialog>
+
+#include <utility>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTabWidget;
+
+namespace brio {
+
+class TriggerEditor;
+
+// The task property dialog: program, arguments, working folder, enabled, the user the task runs as,
+// its triggers and its flags. Aceptar checks every value and writes them into the task; Cancelar
+// leaves the task as it was.
+class TaskPropertiesDialog : public QDialog {
+    Q_OBJECT
+public:
+    TaskPropertiesDialog(SchedTask& task, QWidget* parent = nullptr);
+
+    // Controls, by their names.
+    QTabWidget* tabs;
+    QLineEdit* txtPrograma;
+    QLineEdit* txtArgumentos;
+    QLineEdit* txtIniciarEn;
+    QLineEdit* txtUsuario;
+    QCheckBox* chkHabilitada;
+    QListWidget* lstProgramaciones;
+    QPushButton* cmdNuevaProgramacion;
+    QPushButton* cmdEliminarProgramacion;
+    QLabel* lblProgramacion; // the readable text of the trigger being edited
+    TriggerEditor* triggerEditor;
+    // The task flags other than hidden and disabled, with their bits.
+    std::vector<std::pair<std::int32_t, QCheckBox*>> chkFlags;
+    QPushButton* cmdAceptar;
+    QPushButton* cmdCancelar;
+
+    // The triggers as edited so far.
+    const std::vector<SchedTrigger>& Triggers() const noexcept { return triggers_; }
+
+    void cmdAceptar_Click();
+    void AddTrigger();
+    void RemoveTrigger();
+
+private:
+    QWidget* buildTaskPage();
+    QWidget* buildSchedulePage();
+    QWidget* buildSettingsPage();
+    void selectTrigger(int index);
+    void triggerEdited();
+    void refreshTriggerList();
+    void refuse(const QString& text, QWidget* focus);
+
+    SchedTask& task_;
+    std::vector<SchedTrigger> triggers_;
+    int current_ = -1;
+};
+
+// The scheduler's task editor: the property dialog, modal to the window that owns it.
+class TaskPropertiesEditor : public TaskEditor {
+public:
+    explicit TaskPropertiesEditor(QWidget* window) : window_(window) {}
+    bool Edit(SchedTask& task, QObject* owner) override;
+
+private:
+    QWidget* window_;
+};
+
+} // namespace brio

@@ -1,0 +1,97 @@
+// Import, export and launcher generation: the checked tasks between the list file and the scheduler.
+#include "BusyCursor.h"
+#include "CommandError.h"
+#include "MsgBox.h"
+#include "clsAdminTask.h"
+#include "frmAdmin.h"
+
+namespace brio {
+
+namespace {
+
+const QString kInformation = QStringLiteral("Información");
+const QString kConfirmation = QStringLiteral("Confirmación");
+
+bool confirmed(QWidget* parent, const QString& question) {
+    return MsgBox::show(parent, question, kConfirmation, MsgIcon::Question,
+                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+} // namespace
+
+void frmAdmin::ImportCheckedTasks() {
+    RunReported(this, [&] {
+        const NameList names = GetCheckedTaskNames();
+        if (IsArrayEmpty(names)) {
+            MsgBox::show(this, QStringLiteral("Deben seleccionarse las tareas que se desean importar."),
+                         kInformation, MsgIcon::Exclamation, QMessageBox::Ok);
+            return;
+        }
+        if (!confirmed(this,
+                       QStringLiteral("Las tareas seleccionadas serán importadas al listado de tareas de "
+                                      "Brio. ¿Desea continuar?")))
+            return;
+        RequestAccount();
+        if (storedUser_.empty())
+            return;
+        {
+            BusyCursor busy;
+            std::unique_ptr<clsAdminTask> admin = NewAdminTask();
+            admin->setStrUser(storedUser_);
+            admin->setStrPwd(storedPwd_);
+            admin->Import(names);
+        }
+        MsgBox::show(this, QStringLiteral("Las tareas fueron importadas con exito."), kInformation,
+                     MsgIcon::Information, QMessageBox::Ok);
+    });
+}
+
+void frmAdmin::ExportCheckedTasks() {
+    try {
+        const NameList names = GetCheckedTaskNames();
+        if (IsArrayEmpty(names)) {
+            MsgBox::show(this, QStringLiteral("Deben seleccionarse las tareas que se desean exportar."),
+                         kInformation, MsgIcon::Exclamation, QMessageBox::Ok);
+            return;
+        }
+        if (!confirmed(this, QStringLiteral(
+                                 "Las tareas seleccionadas serán exportadas a window. ¿Desea continuar?")))
+            return;
+        RequestAccount();
+        if (storedUser_.empty())
+            return;
+        {
+            BusyCursor busy;
+            std::unique_ptr<clsAdminTask> admin = NewAdminTask();
+            admin->setStrUser(storedUser_);
+            admin->setStrPwd(storedPwd_);
+            admin->Export(names);
+        }
+        MsgBox::show(this, QStringLiteral("Las tareas fueron exportadas con exito."), kInformation,
+                     MsgIcon::Information, QMessageBox::Ok);
+    } catch (const BrioError& e) {
+        ShowCommandError(this, e);
+        // A refused account is asked for again by the next command that needs one.
+        if (e.number() == err::PermissionDenied) {
+            storedUser_.clear();
+            storedPwd_.clear();
+        }
+    } catch (const std::exception& e) {
+        ShowCommandError(this, e);
+    }
+}
+
+void frmAdmin::GenerateLauncherTasks() {
+    if (!confirmed(this, QStringLiteral("Se crearan las tareas Harbinex.\r\n¿Desea continuar?")))
+        return;
+    RunReported(this, [&] {
+        {
+            BusyCursor busy;
+            NewAdminTask()->GenerarTareasHarbinex();
+        }
+        MsgBox::show(this, QStringLiteral("Las tareas fueron generadas con exito"), {}, MsgIcon::Information,
+                     QMessageBox::Ok);
+    });
+}
+
+} // namespace brio

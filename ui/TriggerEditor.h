@@ -1,0 +1,76 @@
+#pragma once
+
+#include "SchedTrigger.h"
+
+#include <QWidget>
+
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QGroupBox;
+class QLabel;
+class QSpinBox;
+class QTimeEdit;
+
+namespace brio {
+
+// Edits one trigger of a task: its type, start date and time, end date, repetition, and the fields of
+// its type. Every change goes into the trigger at once and is announced with changed(). Values the type
+// cannot hold are kept as typed; Validate tells what is wrong with them.
+class TriggerEditor : public QWidget {
+    Q_OBJECT
+public:
+    explicit TriggerEditor(QWidget* parent = nullptr);
+
+    void setTrigger(const SchedTrigger& value);
+    const SchedTrigger& trigger() const noexcept { return t_; }
+
+    // Why the scheduler could not keep this trigger, in Spanish; empty when it can.
+    static QString Validate(const SchedTrigger& t);
+
+    // Controls, by their names.
+    QComboBox* cboTipo;
+    QDateEdit* dteInicio;
+    QTimeEdit* tmeHora;
+    QCheckBox* chkFechaFin;
+    QDateEdit* dteFin;
+    QCheckBox* chkRepetir;
+    QSpinBox* spnCada;                         // repetition interval, minutes
+    QSpinBox* spnDuracion;                     // repetition duration, minutes
+    QCheckBox* chkDetener;                     // stop the task at the end of the duration
+    QSpinBox* spnDias;                         // every N days
+    QSpinBox* spnSemanas;                      // every N weeks
+    QComboBox* cboSemana;                      // first to fourth, or last week of the month
+    std::array<QCheckBox*, 7> chkDiasSemana{}; // Monday first
+    std::array<QCheckBox*, 31> chkDiasMes{};   // day 1 to 31
+    std::array<QCheckBox*, 12> chkMeses{};     // January to December
+
+signals:
+    void changed();
+
+private:
+    void buildControls();
+    void load();
+    void showType();
+    void edited();
+    // The day-of-week and month bits of the type edited (weekly, or monthly by day of the week or date).
+    std::int32_t daysOfWeek() const;
+    void setDaysOfWeek(std::int32_t bits);
+    std::int32_t months() const;
+    void setMonths(std::int32_t bits);
+
+    SchedTrigger t_;
+    bool loading_ = false;
+    QGroupBox* grpInicio = nullptr;
+    QGroupBox* grpRepetir = nullptr;
+    QWidget* pagDiaria = nullptr;
+    QWidget* pagSemanal = nullptr;
+    QWidget* pagSemanaMes = nullptr;
+    QGroupBox* grpDiasSemana = nullptr;
+    QGroupBox* grpDiasMes = nullptr;
+    QGroupBox* grpMeses = nullptr;
+};
+
+} // namespace brio

@@ -1,0 +1,112 @@
+#include "frmAccount.h"
+
+#include "MsgBox.h"
+#include "clsAdminTask.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+
+namespace brio {
+
+namespace {
+constexpr int kTwipsPerPixel = 15;
+QRect twips(int left, int top, int width, int height) {
+    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+                 height / kTwipsPerPixel);
+}
+} // namespace
+
+QSize frmAccount::DesignClientSize() {
+    return QSize(3900 / kTwipsPerPixel, 1725 / kTwipsPerPixel);
+}
+
+frmAccount::frmAccount(std::filesystem::path programFolder, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      programFolder_(std::move(programFolder)) {
+    setObjectName(QStringLiteral("frmAccount"));
+    setWindowTitle(QStringLiteral("Identificación"));
+    // No icon of its own, and not the application's either.
+    QPixmap blank(16, 16);
+    blank.fill(Qt::transparent);
+    setWindowIcon(QIcon(blank));
+    setModal(true);
+
+    Label1 = new QLabel(QStringLiteral("Usuario:"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twips(150, 270, 960, 240));
+    txtUser = new QLineEdit(this);
+    txtUser->setObjectName(QStringLiteral("txtUser"));
+    txtUser->setGeometry(twips(1155, 240, 2595, 300));
+    Label2 = new QLabel(QStringLiteral("Contraseña:"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(twips(120, 780, 945, 300));
+    txtPwd = new QLineEdit(this);
+    txtPwd->setObjectName(QStringLiteral("txtPwd"));
+    txtPwd->setGeometry(twips(1155, 765, 2595, 330));
+    txtPwd->setEchoMode(QLineEdit::Password);
+    cmdAceptar = new QPushButton(QStringLiteral("Aceptar"), this);
+    cmdAceptar->setObjectName(QStringLiteral("cmdAceptar"));
+    cmdAceptar->setGeometry(twips(1770, 1275, 960, 330));
+    cmdAceptar->setDefault(true);
+    cmdCancelar = new QPushButton(QStringLiteral("Cancelar"), this);
+    cmdCancelar->setObjectName(QStringLiteral("cmdCancelar"));
+    cmdCancelar->setGeometry(twips(2820, 1275, 960, 345));
+
+    // Labels take no focus; the boxes and buttons follow in this order.
+    setTabOrder(txtUser, txtPwd);
+    setTabOrder(txtPwd, cmdAceptar);
+    setTabOrder(cmdAceptar, cmdCancelar);
+    txtUser->setFocus();
+
+    setFixedSize(DesignClientSize());
+    connect(cmdAceptar, &QPushButton::clicked, this, [this] { cmdAceptar_Click(); });
+    connect(cmdCancelar, &QPushButton::clicked, this, [this] { cmdCancelar_Click(); });
+}
+
+void frmAccount::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!loaded_) {
+        loaded_ = true;
+        Form_Load();
+    }
+}
+
+void frmAccount::Form_Load() {
+    QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    const QSize outer = frameGeometry().size();
+    move(area.left() + (area.width() - outer.width()) / 2, area.top() + (area.height() - outer.height()) / 2);
+}
+
+void frmAccount::cmdAceptar_Click() {
+    const std::string user = txtUser->text().toStdString();
+    std::string pwd = txtPwd->text().toStdString();
+    clsAdminTask admin(programFolder_, {});
+    admin.setMessageSink(MsgBox::Sink(this));
+    const bool accepted = admin.VerifyAccountInfo(user, pwd, true);
+    std::fill(pwd.begin(), pwd.end(), '\0');
+    if (accepted) {
+        strResult = QStringLiteral("OK");
+        done(QDialog::Accepted);
+        return;
+    }
+    txtPwd->setSelection(0, static_cast<int>(txtPwd->text().size()));
+    txtPwd->setFocus();
+}
+
+void frmAccount::cmdCancelar_Click() {
+    strResult.clear();
+    done(QDialog::Rejected);
+}
+
+void frmAccount::reject() {
+    cmdCancelar_Click();
+}
+
+} // namespace brio
