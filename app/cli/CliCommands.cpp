@@ -89,21 +89,8 @@ int CliCommands::Failed(const BrioError& error) {
     return kFailed;
 }
 
-void CliCommands::ReportStoreWarnings() {
-    if (!scheduler_)
-        return;
-    std::unique_ptr<SchedBridge> bridge = scheduler_();
-    if (!bridge)
-        return;
-    bridge->Refresh();
-    for (const std::string& warning : bridge->Warnings())
-        err_ << warning << '\n';
-}
-
 int CliCommands::List(const CliArguments& args) {
     const std::unique_ptr<clsAdminTask> admin = NewAdminTask();
-    if (args.system)
-        ReportStoreWarnings();
     const TareaList records = args.system ? admin->getSystemTaskList() : admin->getXMLTaskList();
     // The rows the list view takes: hidden ones left out, and a name met twice ends the list there, as a
     // keyed row cannot be added twice.
@@ -133,9 +120,7 @@ int CliCommands::Show(const CliArguments& args) {
         std::unique_ptr<SchedBridge> bridge = scheduler_();
         if (!bridge)
             throw BrioError(err::ObjectNotSet, "no hay un programador de tareas disponible");
-        bridge->Refresh();
-        for (const std::string& warning : bridge->Warnings())
-            err_ << warning << '\n';
+        bridge->Refresh(); // the store reports the task files it cannot read on standard error itself
         const SchedTaskPtr task = bridge->Item(name);
         WriteDetails(out_, SchedTaskDetails(*task), args.json);
         return kSuccess;

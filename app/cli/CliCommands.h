@@ -51,8 +51,6 @@ private:
     bool RequestAccount(clsAdminTask& admin, const std::string& user);
     // Runs `operation` for each name in order; stops at the first failure and says which names were done.
     int ForEachName(const NameList& names, const std::function<void(const std::string&)>& operation);
-    // What the scheduler could not read, on the error stream.
-    void ReportStoreWarnings();
     int Failed(const BrioError& error);
 
     std::filesystem::path programFolder_;

@@ -9,6 +9,21 @@
 
 #include <iostream>
 
+namespace {
+
+// Output that could not be written is a failure, never a success.
+int Finish(int status) {
+    if (!std::cout.flush()) {
+        std::cerr
+            << brio::BrioError(brio::err::PathFileAccess, "no se pudo escribir la salida estándar").report()
+            << '\n';
+        return brio::cli::kFailed;
+    }
+    return status;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
     using namespace brio::cli;
     CliArguments args;
@@ -20,11 +35,11 @@ int main(int argc, char* argv[]) {
     }
     if (args.help) {
         std::cout << HelpText();
-        return kSuccess;
+        return Finish(kSuccess);
     }
     if (args.version) {
         std::cout << "brioschedule-cli " << BRIO_VERSION << '\n';
-        return kSuccess;
+        return Finish(kSuccess);
     }
 
     const std::filesystem::path programFolder = brio::ProgramFolder();
@@ -36,7 +51,5 @@ int main(int argc, char* argv[]) {
     }
     CliCommands commands(programFolder, brio::MakeTaskStoreFactory(brio::TaskStore::DefaultFolder()),
                          std::cout, std::cerr);
-    const int status = commands.Run(args);
-    std::cout.flush();
-    return status;
+    return Finish(commands.Run(args));
 }

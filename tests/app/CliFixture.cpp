@@ -4,7 +4,8 @@
 
 namespace brio::test {
 
-CliResult CliFixture::run(const std::vector<std::string>& args, const std::string& input) const {
+CliResult CliFixture::run(const std::vector<std::string>& args, const std::string& input,
+                          const std::string& outputFile) const {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"BRIOSCHEDULE_HOME", "BRIOSCHEDULE_TASKS", "BRIOSCHEDULE_DRIVES", "LD_PRELOAD",
                              "PAM_WRAPPER", "PAM_WRAPPER_SERVICE_DIR", "BRIOSCHEDULE_PAM_SERVICE"})
@@ -21,6 +22,8 @@ CliResult CliFixture::run(const std::vector<std::string>& args, const std::strin
         arguments << QString::fromStdString(arg);
     QProcess process;
     process.setProcessEnvironment(environment);
+    if (!outputFile.empty())
+        process.setStandardOutputFile(QString::fromStdString(outputFile));
     process.start(QStringLiteral(BRIO_CLI_PATH), arguments);
     CliResult result;
     if (!process.waitForStarted(30000)) {

@@ -27,8 +27,10 @@ protected:
     TempDir home, tasks, c;
     std::map<std::string, std::string> env; // added to the child's environment
 
-    // Runs the program with `args`, `input` on its standard input (closed after it).
-    CliResult run(const std::vector<std::string>& args, const std::string& input = {}) const;
+    // Runs the program with `args`, `input` on its standard input (closed after it); its standard output
+    // goes to `outputFile` when one is given.
+    CliResult run(const std::vector<std::string>& args, const std::string& input = {},
+                  const std::string& outputFile = {}) const;
 
     std::filesystem::path listFile() const { return home / "TaskConfig.XML"; }
     // A list file whose root holds `entries`.

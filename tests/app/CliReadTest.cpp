@@ -39,6 +39,10 @@ TEST_F(CliReadTest, UsageErrorsExitWithTwoAndTouchNothing) {
     const CliResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("encode-connection"), std::string::npos);
+    const CliResult full = run({"--help"}, {}, "/dev/full"); // output that cannot be written is a failure
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_EQ(full.err,
+              "Error 75 (Error de acceso a la ruta o el archivo: no se pudo escribir la salida estándar)\n");
     const CliResult version = run({"list", "--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("brioschedule-cli ", 0), 0u) << version.out;
