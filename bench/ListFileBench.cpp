@@ -34,9 +34,12 @@ struct Fixture {
             const std::string prog = "C:\\BRIO\\VELMORAX\\bin\\prog" + std::to_string(i % 100) + ".exe";
             xml += "<TAREA name=\"Tarea " + std::to_string(i) + "\" applicationName=\"" + prog +
                    "\" workingDirectory=\"C:\\BRIO\\VELMORAX\\bin\" commandLine=\"/n " + std::to_string(i) +
-                   "\" selected=\"0\" disabled=\"0\" text=\"A las 2:00 todos los días, a partir del 08/12/2026\">"
-                   "<CONFIGURACION deleteWhenDone=\"0\" disabled=\"0\" dontStartIfOnBatteries=\"0\" hidden=\"0\" "
-                   "interactive=\"0\" killIfGoingOnBatteries=\"0\" killOnIdleEnd=\"0\" restartOnIdleResume=\"0\" "
+                   "\" selected=\"0\" disabled=\"0\" text=\"A las 2:00 todos los días, a partir del "
+                   "08/12/2026\">"
+                   "<CONFIGURACION deleteWhenDone=\"0\" disabled=\"0\" dontStartIfOnBatteries=\"0\" "
+                   "hidden=\"0\" "
+                   "interactive=\"0\" killIfGoingOnBatteries=\"0\" killOnIdleEnd=\"0\" "
+                   "restartOnIdleResume=\"0\" "
                    "runIfConnectedToInternet=\"0\" runOnlyIfDocked=\"0\" runOnlyIfLoggedOn=\"0\" "
                    "startOnlyIfIdle=\"0\" systemRequired=\"0\"/><TRIGGERS><TRIGGER triggerType=\"1\" "
                    "typeDescription=\"DailyTrigger\" BeginDay=\"08/12/2026 00:00:00\" StartTime=\"30/12/1899 "
@@ -49,7 +52,9 @@ struct Fixture {
         ::setenv("BRIOSCHEDULE_DRIVES", ("C:=" + drive.string()).c_str(), 1);
     }
     ~Fixture() { fs::remove_all(root); }
-    void restore() const { std::ofstream(home / "TaskConfig.XML", std::ios::binary | std::ios::trunc) << unformatted; }
+    void restore() const {
+        std::ofstream(home / "TaskConfig.XML", std::ios::binary | std::ios::trunc) << unformatted;
+    }
 };
 
 Fixture& fixture() {
@@ -62,7 +67,8 @@ void BM_BarePugixmlLoad(benchmark::State& state) {
     f.restore();
     for (auto _ : state) {
         pugi::xml_document doc;
-        benchmark::DoNotOptimize(doc.load_file((f.home / "TaskConfig.XML").c_str(), pugi::parse_default | pugi::parse_ws_pcdata));
+        benchmark::DoNotOptimize(
+            doc.load_file((f.home / "TaskConfig.XML").c_str(), pugi::parse_default | pugi::parse_ws_pcdata));
     }
 }
 

@@ -35,8 +35,8 @@ template <typename Fn> void tolerant(Fn&& step) {
 std::string requiredAttr(pugi::xml_node entry, const char* name, std::size_t index) {
     const char* value = AttrOrNull(entry, name);
     if (!value)
-        throw BrioError(err::TypeMismatch,
-                        "la entrada " + std::to_string(index + 1) + " del listado no tiene el atributo " + name);
+        throw BrioError(err::TypeMismatch, "la entrada " + std::to_string(index + 1) +
+                                               " del listado no tiene el atributo " + name);
     return value;
 }
 
@@ -51,7 +51,9 @@ bool AdminListFile::ListFileExists() const {
     return fs::exists(listFile_, ec);
 }
 
-void AdminListFile::OpenList(ListDocument& doc) const { doc.Load(); }
+void AdminListFile::OpenList(ListDocument& doc) const {
+    doc.Load();
+}
 
 void AdminListFile::CreateTaskListFile() {
     pugi::xml_document doc;
@@ -60,7 +62,9 @@ void AdminListFile::CreateTaskListFile() {
     root.append_child(pugi::node_pcdata); // an empty text keeps a start and an end tag
     struct Writer : pugi::xml_writer {
         std::string out;
-        void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
+        void write(const void* data, size_t size) override {
+            out.append(static_cast<const char*>(data), size);
+        }
     } writer;
     doc.save(writer, "", pugi::format_raw | pugi::format_no_declaration | pugi::format_no_empty_element_tags,
              pugi::encoding_utf8);
@@ -145,7 +149,8 @@ TareaList AdminListFile::getXMLTaskList() {
     return result;
 }
 
-void AdminListFile::SetXMLAttr(const std::string& TaskName, const std::string& AttrName, const std::string& value) {
+void AdminListFile::SetXMLAttr(const std::string& TaskName, const std::string& AttrName,
+                               const std::string& value) {
     SetXMLAttrs({{TaskName, value}}, AttrName);
 }
 

@@ -22,7 +22,8 @@ public:
     static constexpr const char* kInstallMarker = "\\BRIO\\VELMORAX\\";
 
     // The list file is `programFolder`/TaskConfig.XML; nothing is read or created here.
-    explicit AdminListFile(std::filesystem::path programFolder, HostPaths paths = HostPaths::FromEnvironment());
+    explicit AdminListFile(std::filesystem::path programFolder,
+                           HostPaths paths = HostPaths::FromEnvironment());
     virtual ~AdminListFile() = default;
 
     const std::filesystem::path& ListFilePath() const noexcept { return listFile_; }

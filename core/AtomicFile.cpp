@@ -15,12 +15,14 @@ namespace brio {
 
 namespace {
 
-std::string systemText(int code) { return std::strerror(code); }
+std::string systemText(int code) {
+    return std::strerror(code);
+}
 
 [[noreturn]] void fail(const fs::path& file, const char* what, int code) {
     const long number = (code == EACCES || code == EPERM || code == EROFS) ? err::PermissionDenied
-                        : (code == ENOENT)                                   ? err::PathNotFound
-                                                                             : err::PathFileAccess;
+                        : (code == ENOENT)                                 ? err::PathNotFound
+                                                                           : err::PathFileAccess;
     throw BrioError(number, std::string(what) + " «" + file.string() + "»: " + systemText(code));
 }
 

@@ -9,7 +9,8 @@ namespace brio {
 // folder is written, flushed to disk and renamed over the target, then the folder is flushed. The
 // target's permissions are kept; a new file gets `newMode` (less the umask). Failures throw BrioError
 // and leave the target as it was.
-void WriteFileAtomically(const std::filesystem::path& target, std::string_view content, unsigned newMode = 0666);
+void WriteFileAtomically(const std::filesystem::path& target, std::string_view content,
+                         unsigned newMode = 0666);
 
 // The same, but the temporary file has a fixed name (for callers whose temporary name is part of
 // their behaviour); it is removed on failure.

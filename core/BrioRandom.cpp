@@ -20,9 +20,12 @@ double Rnd() {
 }
 
 void Randomize() {
-    generator().seed(static_cast<std::uint_fast32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    generator().seed(
+        static_cast<std::uint_fast32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
 }
 
-void ResetRandom() { generator().seed(kFixedSeed); }
+void ResetRandom() {
+    generator().seed(kFixedSeed);
+}
 
 } // namespace brio

@@ -75,8 +75,12 @@ template <typename T> static T roundToEven(double value) {
     return static_cast<T>(rounded);
 }
 
-std::int32_t CLng(double value) { return roundToEven<std::int32_t>(value); }
-std::int16_t CInt(double value) { return roundToEven<std::int16_t>(value); }
+std::int32_t CLng(double value) {
+    return roundToEven<std::int32_t>(value);
+}
+std::int16_t CInt(double value) {
+    return roundToEven<std::int16_t>(value);
+}
 
 static std::string_view trimmed(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
@@ -178,7 +182,8 @@ struct DateScanner {
 // "dd/MM/yyyy[ HH:mm[:ss]]" with one-digit day, month and hour allowed.
 bool readDayMonthYear(std::string_view t, int (&v)[6]) {
     DateScanner s{t};
-    if (!s.digits(1, 2, v[2]) || !s.take('/') || !s.digits(1, 2, v[1]) || !s.take('/') || !s.digits(4, 4, v[0]))
+    if (!s.digits(1, 2, v[2]) || !s.take('/') || !s.digits(1, 2, v[1]) || !s.take('/') ||
+        !s.digits(4, 4, v[0]))
         return false;
     if (s.done())
         return true;
@@ -196,7 +201,8 @@ bool readDayMonthYear(std::string_view t, int (&v)[6]) {
 // ISO 8601: "yyyy-MM-dd[THH:mm[:ss[.fff]][Z|±hh:mm]]".
 bool readIso(std::string_view t, int (&v)[6]) {
     DateScanner s{t};
-    if (!s.digits(4, 4, v[0]) || !s.take('-') || !s.digits(2, 2, v[1]) || !s.take('-') || !s.digits(2, 2, v[2]))
+    if (!s.digits(4, 4, v[0]) || !s.take('-') || !s.digits(2, 2, v[1]) || !s.take('-') ||
+        !s.digits(2, 2, v[2]))
         return false;
     if (s.done())
         return true;
@@ -242,7 +248,9 @@ QDateTime CDate(std::string_view text) {
     return QDateTime(date, time, Qt::UTC);
 }
 
-std::string CStr(long long value) { return std::to_string(value); }
+std::string CStr(long long value) {
+    return std::to_string(value);
+}
 
 std::string Utf8OrLatin(std::string_view bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

@@ -3,8 +3,8 @@
 #include <QString>
 
 #include <cctype>
-#include <sys/stat.h>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <system_error>
 #include <vector>
 
@@ -80,7 +80,8 @@ std::optional<fs::path> HostPaths::ToHost(std::string_view path) const {
     std::string text(path);
     fs::path root;
     std::string rest;
-    const bool hasDrive = text.size() >= 2 && text[1] == ':' && std::isalpha(static_cast<unsigned char>(text[0]));
+    const bool hasDrive =
+        text.size() >= 2 && text[1] == ':' && std::isalpha(static_cast<unsigned char>(text[0]));
     if (hasDrive) {
         const auto it = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(text[0]))));
         if (it == drives_.end())

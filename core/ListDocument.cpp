@@ -43,13 +43,15 @@ bool ListDocument::Load() {
     if (!result || !doc_.document_element()) {
         const auto offset = static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, result.offset));
         const std::size_t upto = std::min(offset, content.size());
-        const auto line = 1 + std::count(content.begin(), content.begin() + static_cast<std::ptrdiff_t>(upto), '\n');
+        const auto line =
+            1 + std::count(content.begin(), content.begin() + static_cast<std::ptrdiff_t>(upto), '\n');
         const std::size_t lineStart = content.rfind('\n', upto == 0 ? 0 : upto - 1);
-        const std::size_t column = upto - (lineStart == std::string::npos || upto == 0 ? 0 : lineStart + 1) + 1;
+        const std::size_t column =
+            upto - (lineStart == std::string::npos || upto == 0 ? 0 : lineStart + 1) + 1;
         std::ostringstream detail;
-        detail << "el archivo «" << file_.string() << "» no es un XML válido: "
-               << (result ? "no tiene elemento raíz" : result.description()) << " (línea " << line
-               << ", columna " << column << ", posición " << offset << ")";
+        detail << "el archivo «" << file_.string()
+               << "» no es un XML válido: " << (result ? "no tiene elemento raíz" : result.description())
+               << " (línea " << line << ", columna " << column << ", posición " << offset << ")";
         doc_.reset();
         throw BrioError(err::PathFileAccess, detail.str());
     }
@@ -78,6 +80,8 @@ std::string ListDocument::Serialize() const {
     return std::move(writer.out);
 }
 
-void ListDocument::Save() const { WriteFileAtomically(file_, Serialize()); }
+void ListDocument::Save() const {
+    WriteFileAtomically(file_, Serialize());
+}
 
 } // namespace brio

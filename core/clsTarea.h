@@ -13,8 +13,12 @@ namespace brio {
 // A stored field with a getter named after the property and a setter set<Property>.
 #define BRIO_PROPERTY(Type, Prop, Init)                                                                      \
 public:                                                                                                      \
-    const Type& Prop() const noexcept { return m_##Prop; }                                                   \
-    void set##Prop(const Type& value) { m_##Prop = value; }                                                  \
+    const Type& Prop() const noexcept {                                                                      \
+        return m_##Prop;                                                                                     \
+    }                                                                                                        \
+    void set##Prop(const Type& value) {                                                                      \
+        m_##Prop = value;                                                                                    \
+    }                                                                                                        \
                                                                                                              \
 private:                                                                                                     \
     Type m_##Prop = Init;
@@ -22,11 +26,11 @@ private:                                                                        
 // One scheduled task as the window shows it, read from the list file or from the scheduler.
 // A plain value holder: it keeps no link to the entry or the task it came from.
 class clsTarea {
-    BRIO_PROPERTY(std::int32_t, Seleccion, 0)      // selection marker; the row starts checked when not 0
-    BRIO_PROPERTY(std::int32_t, State, 0)          // status word; 128 = the program file was not found
-    BRIO_PROPERTY(std::string, Name, {})           // the task's key in the list file and in the scheduler
+    BRIO_PROPERTY(std::int32_t, Seleccion, 0)       // selection marker; the row starts checked when not 0
+    BRIO_PROPERTY(std::int32_t, State, 0)           // status word; 128 = the program file was not found
+    BRIO_PROPERTY(std::string, Name, {})            // the task's key in the list file and in the scheduler
     BRIO_PROPERTY(std::string, ApplicationName, {}) // full path of the program
-    BRIO_PROPERTY(std::string, Text, {})           // readable schedule
+    BRIO_PROPERTY(std::string, Text, {})            // readable schedule
     BRIO_PROPERTY(bool, Enabled, false)
     BRIO_PROPERTY(std::string, WorkingDirectory, {})
     BRIO_PROPERTY(std::string, CommandLine, {})
@@ -68,6 +72,8 @@ using TareaList = std::vector<clsTarea>;
 
 // A list of task names; empty means "none".
 using NameList = std::vector<std::string>;
-inline bool IsArrayEmpty(const NameList& names) { return names.empty(); }
+inline bool IsArrayEmpty(const NameList& names) {
+    return names.empty();
+}
 
 } // namespace brio

@@ -17,11 +17,13 @@ void checkWarehouseName(const clsDataAlmacen& almacen) {
     const std::string& name = almacen.Nombre();
     bool bad = name.find("..") != std::string::npos;
     for (unsigned char c : name) {
-        if (c < 32 || c == 127 || std::string_view("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos)
+        if (c < 32 || c == 127 ||
+            std::string_view("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos)
             bad = true;
     }
     if (bad)
-        throw BrioError(err::BadFileName, "el nombre del almacén " + std::to_string(almacen.Codigo()) + " («" + name +
+        throw BrioError(err::BadFileName, "el nombre del almacén " + std::to_string(almacen.Codigo()) +
+                                              " («" + name +
                                               "») no puede formar parte de un nombre de archivo");
 }
 
@@ -32,7 +34,8 @@ void clsAdminTask::GenerarTareasHarbinex() {
     const std::size_t slash = app.rfind('\\');
     const std::string folder = slash == std::string::npos ? std::string() : app.substr(0, slash + 1);
 
-    const std::vector<clsDataAlmacen> almacenes = clsDataAlmacen::ListadoAlmacenesRemotos(messages_, ProgramFolderPath());
+    const std::vector<clsDataAlmacen> almacenes =
+        clsDataAlmacen::ListadoAlmacenesRemotos(messages_, ProgramFolderPath());
     QDateTime start = MakeDate(1900, 1, 1, 2, 0, 0);
     for (const clsDataAlmacen& almacen : almacenes) {
         checkWarehouseName(almacen);

@@ -16,8 +16,9 @@ TEST_F(FormatXml, NewListFileBecomesThreeLines) {
 }
 
 TEST_F(FormatXml, OneTagPerLineIndentedByTabsAndIdempotent) {
-    writeList("<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\"><CONFIGURACION hidden=\"0\"/>"
-              "<TRIGGERS><TRIGGER triggerType=\"1\"/><TRIGGER triggerType=\"2\"/></TRIGGERS></TAREA></TAREAS>");
+    writeList(
+        "<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\"><CONFIGURACION hidden=\"0\"/>"
+        "<TRIGGERS><TRIGGER triggerType=\"1\"/><TRIGGER triggerType=\"2\"/></TRIGGERS></TAREA></TAREAS>");
     list().FormatXML();
     const std::string expected = "\r\n<TAREAS briopath=\"\">"
                                  "\r\n\t<TAREA name=\"a\" applicationName=\"b\">"
@@ -60,10 +61,11 @@ TEST_F(FormatXml, EmptyAndMissingFiles) {
 
 TEST_F(FormatXml, LinesOfAnyLengthAreKeptWhole) {
     const std::string text(100000, 'y');
-    writeList("<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\" text=\"" + text + "\"/></TAREAS>");
+    writeList("<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\" text=\"" + text +
+              "\"/></TAREAS>");
     list().FormatXML();
-    EXPECT_EQ(readList(), "\r\n<TAREAS briopath=\"\">\r\n\t<TAREA name=\"a\" applicationName=\"b\" text=\"" + text +
-                              "\"/>\r\n</TAREAS>\r\n");
+    EXPECT_EQ(readList(), "\r\n<TAREAS briopath=\"\">\r\n\t<TAREA name=\"a\" applicationName=\"b\" text=\"" +
+                              text + "\"/>\r\n</TAREAS>\r\n");
 }
 
 TEST_F(FormatXml, KeepsPermissionsAndRemovesStaleTemporary) {

@@ -11,10 +11,11 @@ namespace {
 class ListEdit : public ListFixture {
 protected:
     void SetUp() override {
-        writeList("<TAREAS briopath=\"\">" +
-                  Entry("Copia", "C:\\a.exe", "disabled=\"0\"", "<CONFIGURACION disabled=\"0\" hidden=\"0\"/>") +
-                  Entry("Con &quot;comillas&quot;", "C:\\b.exe", "Seleccion=\"5\"") +
-                  Entry("Copia", "C:\\duplicada.exe", "disabled=\"0\"") + "</TAREAS>");
+        writeList(
+            "<TAREAS briopath=\"\">" +
+            Entry("Copia", "C:\\a.exe", "disabled=\"0\"", "<CONFIGURACION disabled=\"0\" hidden=\"0\"/>") +
+            Entry("Con &quot;comillas&quot;", "C:\\b.exe", "Seleccion=\"5\"") +
+            Entry("Copia", "C:\\duplicada.exe", "disabled=\"0\"") + "</TAREAS>");
     }
 };
 
@@ -25,9 +26,11 @@ TEST_F(ListEdit, DisabledIsWrittenOnTheEntryAndItsConfiguration) {
     EXPECT_NE(readList().find("<TAREA name=\"Copia\" applicationName=\"C:\\a.exe\" disabled=\"1\">"
                               "<CONFIGURACION disabled=\"1\""),
               std::string::npos);
-    EXPECT_NE(readList().find("C:\\duplicada.exe\" disabled=\"0\""), std::string::npos) << "only the first match";
+    EXPECT_NE(readList().find("C:\\duplicada.exe\" disabled=\"0\""), std::string::npos)
+        << "only the first match";
     list().SetXMLAttr("Copia", "Disabled", "1");
-    EXPECT_NE(readList().find("Disabled=\"1\"><CONFIGURACION disabled=\"1\" hidden=\"0\"/>"), std::string::npos)
+    EXPECT_NE(readList().find("Disabled=\"1\"><CONFIGURACION disabled=\"1\" hidden=\"0\"/>"),
+              std::string::npos)
         << "another letter case touches only the entry";
 }
 

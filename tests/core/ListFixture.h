@@ -30,7 +30,8 @@ protected:
 // One entry as the list file stores it.
 inline std::string Entry(const std::string& name, const std::string& app, const std::string& extra = {},
                          const std::string& children = {}) {
-    return "<TAREA name=\"" + name + "\" applicationName=\"" + app + "\" " + extra + ">" + children + "</TAREA>";
+    return "<TAREA name=\"" + name + "\" applicationName=\"" + app + "\" " + extra + ">" + children +
+           "</TAREA>";
 }
 
 } // namespace brio::test

@@ -18,19 +18,21 @@ TEST_F(ListRead, MissingFileIsAnEmptyListAndIsNotCreated) {
 TEST_F(ListRead, RootWithoutEntriesIsEmpty) {
     writeList("<TAREAS briopath=\"\"></TAREAS>");
     EXPECT_TRUE(list().getXMLTaskList().empty());
-    writeList("<OTRA><TAREA name=\"a\" applicationName=\"b\"/></OTRA>"); // a root of another name holds no entries
+    writeList(
+        "<OTRA><TAREA name=\"a\" applicationName=\"b\"/></OTRA>"); // a root of another name holds no entries
     EXPECT_TRUE(list().getXMLTaskList().empty());
 }
 
 TEST_F(ListRead, RecordsInDocumentOrderWithTolerantAttributes) {
     WriteText(c / "BRIO/VELMORAX/a.exe", "");
-    writeList("<TAREAS>\r\n\t" +
-              Entry("Uno", "C:\\BRIO\\VELMORAX\\a.exe",
-                    "selected=\"3\" disabled=\"0\" text=\"A las 2:00\" StartTimeRandom=\"15\"",
-                    "<CONFIGURACION hidden=\"1\"/>") +
-              Entry("Dos", "C:\\BRIO\\VELMORAX\\a.exe", "disabled=\"1\" selected=\"x\" StartTimeRandom=\"40000\"") +
-              Entry("Tres", "C:\\BRIO\\VELMORAX\\a.exe", "disabled=\"quizá\"", "<CONFIGURACION hidden=\"no\"/>") +
-              "</TAREAS>");
+    writeList(
+        "<TAREAS>\r\n\t" +
+        Entry("Uno", "C:\\BRIO\\VELMORAX\\a.exe",
+              "selected=\"3\" disabled=\"0\" text=\"A las 2:00\" StartTimeRandom=\"15\"",
+              "<CONFIGURACION hidden=\"1\"/>") +
+        Entry("Dos", "C:\\BRIO\\VELMORAX\\a.exe", "disabled=\"1\" selected=\"x\" StartTimeRandom=\"40000\"") +
+        Entry("Tres", "C:\\BRIO\\VELMORAX\\a.exe", "disabled=\"quizá\"", "<CONFIGURACION hidden=\"no\"/>") +
+        "</TAREAS>");
     const auto before = stamp();
     const TareaList tasks = list().getXMLTaskList();
     ASSERT_EQ(tasks.size(), 3u);
@@ -54,7 +56,8 @@ TEST_F(ListRead, RecordsInDocumentOrderWithTolerantAttributes) {
 TEST_F(ListRead, MovedProgramsAreRepairedToTheDriveFoundOnceAndSavedOnce) {
     WriteText(d / "BRIO/VELMORAX/bin/a.exe", "");
     WriteText(d / "BRIO/VELMORAX/bin/b.exe", "");
-    writeList("<TAREAS>" + Entry("A", "C:\\BRIO\\VELMORAX\\bin\\a.exe", "workingDirectory=\"C:\\BRIO\\VELMORAX\\bin\"") +
+    writeList("<TAREAS>" +
+              Entry("A", "C:\\BRIO\\VELMORAX\\bin\\a.exe", "workingDirectory=\"C:\\BRIO\\VELMORAX\\bin\"") +
               Entry("B", "X:\\Apps\\brio\\velmorax\\bin\\b.exe") + "</TAREAS>");
     const TareaList tasks = list().getXMLTaskList();
     ASSERT_EQ(tasks.size(), 2u);
@@ -63,7 +66,8 @@ TEST_F(ListRead, MovedProgramsAreRepairedToTheDriveFoundOnceAndSavedOnce) {
     EXPECT_EQ(tasks[0].State(), 0);
     EXPECT_EQ(tasks[1].State(), 0);
     const std::string saved = readList();
-    EXPECT_NE(saved.find("applicationName=\"D:\\BRIO\\VELMORAX\\bin\\a.exe\" workingDirectory=\"D:\\BRIO\\VELMORAX\\bin\""),
+    EXPECT_NE(saved.find("applicationName=\"D:\\BRIO\\VELMORAX\\bin\\a.exe\" "
+                         "workingDirectory=\"D:\\BRIO\\VELMORAX\\bin\""),
               std::string::npos);
     EXPECT_NE(saved.find("workingDirectory=\"D:\\brio\\velmorax\\bin\""), std::string::npos);
     // A second read finds everything in place and writes nothing.
@@ -113,10 +117,10 @@ TEST_F(ListRead, EntryWithoutNameOrProgramStopsTheReadAndSavesNothing) {
 
 TEST_F(ListRead, UnparsableFilesFailClearlyAndAreNeverTouched) {
     const std::string cases[] = {
-        "",                                             // empty
-        "<TAREAS briopath=\"\"><TAREA name=\"a\"",      // truncated
-        std::string("\x00\x01\xFF\xFE garbage", 12),    // binary
-        "<TAREAS><TAREA name=\"a\"></TAREAS>",          // mismatched tags
+        "",                                          // empty
+        "<TAREAS briopath=\"\"><TAREA name=\"a\"",   // truncated
+        std::string("\x00\x01\xFF\xFE garbage", 12), // binary
+        "<TAREAS><TAREA name=\"a\"></TAREAS>",       // mismatched tags
     };
     for (const std::string& bad : cases) {
         writeList(bad);
@@ -151,7 +155,8 @@ TEST_F(ListRead, WindowsLatinTextAndHugeAttributesDoNotBreakTheRead) {
 TEST(InstallPaths, RelocateMovesIntoTheTreeInAnyLetterCase) {
     EXPECT_EQ(AdminListFile::RelocateInstallPath("C:", "D:\\Apps\\BRIO\\VELMORAX\\bin\\run.exe"),
               "C:\\BRIO\\VELMORAX\\bin\\run.exe");
-    EXPECT_EQ(AdminListFile::RelocateInstallPath("E:", "D:\\brio\\Velmorax\\run.exe"), "E:\\brio\\Velmorax\\run.exe");
+    EXPECT_EQ(AdminListFile::RelocateInstallPath("E:", "D:\\brio\\Velmorax\\run.exe"),
+              "E:\\brio\\Velmorax\\run.exe");
     EXPECT_EQ(AdminListFile::RelocateInstallPath("C:", "D:\\Otros\\run.exe"), "D:\\Otros\\run.exe");
 }
 
@@ -163,5 +168,6 @@ TEST_F(ListRead, FindInstallDriveSearchesCThenDThenE) {
     EXPECT_EQ(l.FindInstallDrive("X:\\BRIO\\VELMORAX\\bin\\run.exe"), "D:");
     EXPECT_EQ(l.FindInstallDrive("X:\\BRIO\\VELMORAX\\bin\\otro.exe"), "");
     EXPECT_EQ(l.FindInstallDrive("X:\\fuera\\otro.exe"), "C:") << "bare drive names exist";
-    EXPECT_EQ(l.FindInstallDrive("D:\\BRIO\\VELMORAX\\bin\\run.exe"), "D:") << "an existing path gives its own drive";
+    EXPECT_EQ(l.FindInstallDrive("D:\\BRIO\\VELMORAX\\bin\\run.exe"), "D:")
+        << "an existing path gives its own drive";
 }

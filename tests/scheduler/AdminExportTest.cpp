@@ -152,4 +152,3 @@ TEST_F(AdminExport, ANameTheSchedulerCannotTakeIsAnErrorAndWritesNothing) {
     EXPECT_EQ(bridge().Count(), 0);
     EXPECT_FALSE(std::filesystem::exists(store.path().parent_path() / "fuera.job"));
 }
-

@@ -16,7 +16,9 @@ protected:
     TempDir home, store, c;
 
     HostPaths drives() const { return HostPaths({{'C', c.path()}}); }
-    clsAdminTask admin() const { return clsAdminTask(home.path(), MakeTaskStoreFactory(store.path()), drives()); }
+    clsAdminTask admin() const {
+        return clsAdminTask(home.path(), MakeTaskStoreFactory(store.path()), drives());
+    }
     TaskStore bridge() const {
         TaskStore s(store.path());
         s.Refresh();
@@ -26,7 +28,8 @@ protected:
     std::string readList() const { return ReadText(listFile()); }
 
     // A stored scheduler task with a program, arguments, folder, flags and the given triggers.
-    SchedTaskPtr makeTask(const std::string& name, std::int32_t flags, const std::vector<SchedTrigger>& triggers) {
+    SchedTaskPtr makeTask(const std::string& name, std::int32_t flags,
+                          const std::vector<SchedTrigger>& triggers) {
         TaskStore s(store.path());
         s.Refresh();
         SchedTaskPtr t = s.NewTask(name);

@@ -45,14 +45,16 @@ TEST_F(AdminLauncher, OneBatchFileAndTaskPerRemoteWarehouseFiveMinutesApart) {
     EXPECT_EQ(ReadText(c / "BRIO/VELMORAX/hx/hxCentro.bat"), "harbinex.exe 12\r\n");
     EXPECT_FALSE(std::filesystem::exists(c / "BRIO/VELMORAX/hx/hxLocal.bat"));
     TaskStore s = bridge();
-    const std::pair<const char*, QTime> expected[] = {
-        {"Harbinex 3 (Norte)", QTime(2, 0)}, {"Harbinex 12 (Centro)", QTime(2, 5)}, {"Harbinex 40 (Puerto)", QTime(2, 10)}};
+    const std::pair<const char*, QTime> expected[] = {{"Harbinex 3 (Norte)", QTime(2, 0)},
+                                                      {"Harbinex 12 (Centro)", QTime(2, 5)},
+                                                      {"Harbinex 40 (Puerto)", QTime(2, 10)}};
     for (const auto& [name, start] : expected) {
         SchedTaskPtr t = s.Item(name);
         EXPECT_EQ(t->Name(), name);
         EXPECT_EQ(t->Triggers().Count(), 2);
         EXPECT_EQ(t->Triggers().Item(1).StartTime().time(), start);
-        EXPECT_EQ(t->Triggers().Item(2).StartTime().time(), QTime(23, 0)) << "other triggers keep the template's";
+        EXPECT_EQ(t->Triggers().Item(2).StartTime().time(), QTime(23, 0))
+            << "other triggers keep the template's";
         EXPECT_EQ(t->Flags(), taskflag::runOnlyIfLoggedOn);
         EXPECT_EQ(t->Parameters(), "/auto");
         EXPECT_EQ(t->WorkingDirectory(), "C:\\BRIO\\VELMORAX\\hx\\");

@@ -35,11 +35,13 @@ TEST_F(AdminListAdd, ImportWritesACompleteEntryInTheListFileOrder) {
 
     const auto doc = parse(readList());
     const pugi::xml_node entry = doc.child("TAREAS").child("TAREA");
-    EXPECT_EQ(attributeNames(entry), (std::vector<std::string>{"name", "applicationName", "workingDirectory",
-                                                               "commandLine", "selected", "disabled", "text"}));
+    EXPECT_EQ(attributeNames(entry),
+              (std::vector<std::string>{"name", "applicationName", "workingDirectory", "commandLine",
+                                        "selected", "disabled", "text"}));
     EXPECT_STREQ(entry.attribute("name").value(), "Copia");
     EXPECT_STREQ(entry.attribute("disabled").value(), "1");
-    EXPECT_STREQ(entry.attribute("text").value(), "A las 9:30 cada lun, mié de cada 2 semanas, a partir del 08/12/2026");
+    EXPECT_STREQ(entry.attribute("text").value(),
+                 "A las 9:30 cada lun, mié de cada 2 semanas, a partir del 08/12/2026");
     const pugi::xml_node config = entry.child("CONFIGURACION");
     EXPECT_EQ(attributeNames(config).size(), 13u);
     EXPECT_STREQ(config.attribute("disabled").value(), "1");
@@ -48,9 +50,9 @@ TEST_F(AdminListAdd, ImportWritesACompleteEntryInTheListFileOrder) {
     EXPECT_EQ(std::string(entry.last_child().name()), "TRIGGERS");
     const pugi::xml_node second = entry.child("TRIGGERS").first_child().next_sibling();
     EXPECT_EQ(attributeNames(second),
-              (std::vector<std::string>{"triggerType", "typeDescription", "BeginDay", "StartTime", "Duration", "EndDay",
-                                        "Interval", "Flags", "RandomInterval", "Weekly_DaysOfTheWeek",
-                                        "Weekly_Interval"}));
+              (std::vector<std::string>{"triggerType", "typeDescription", "BeginDay", "StartTime", "Duration",
+                                        "EndDay", "Interval", "Flags", "RandomInterval",
+                                        "Weekly_DaysOfTheWeek", "Weekly_Interval"}));
     EXPECT_STREQ(second.attribute("typeDescription").value(), "WeeklyTrigger");
 }
 
