@@ -109,9 +109,26 @@ TareaList AdminListFile::getXMLTaskList() {
     bool save = false;
     std::size_t index = 0;
     for (pugi::xml_node entry = root.child("TAREA"); entry; entry = entry.next_sibling("TAREA"), ++index) {
+        // One pass over the entry's attributes instead of a search per name; the first of a name counts.
+        const char *name = nullptr, *application = nullptr, *selected = nullptr, *range = nullptr,
+                   *disabled = nullptr, *text = nullptr;
+        for (pugi::xml_attribute a = entry.first_attribute(); a; a = a.next_attribute()) {
+            const std::string_view n = a.name();
+            const char** slot = n == "name"              ? &name
+                                : n == "applicationName" ? &application
+                                : n == "selected"        ? &selected
+                                : n == "StartTimeRandom" ? &range
+                                : n == "disabled"        ? &disabled
+                                : n == "text"            ? &text
+                                                         : nullptr;
+            if (slot && !*slot)
+                *slot = a.value();
+        }
         clsTarea& record = result.emplace_back();
-        record.setName(requiredAttr(entry, "name", index));
-        std::string app = requiredAttr(entry, "applicationName", index);
+        if (!name || !application)
+            requiredAttr(entry, name ? "applicationName" : "name", index); // throws, naming what is missing
+        record.setName(name);
+        std::string app = application;
         // Entries share programs: each path is looked up once per read.
         auto known = existing.find(app);
         if (known == existing.end())
@@ -136,11 +153,11 @@ TareaList AdminListFile::getXMLTaskList() {
             }
         }
         record.setApplicationName(app);
-        tolerant([&] { record.setSeleccion(CLng(Val(entry.attribute("selected").value()))); });
-        tolerant([&] { record.setStartTimeRandom(CInt(Val(entry.attribute("StartTimeRandom").value()))); });
-        if (const char* disabled = AttrOrNull(entry, "disabled"))
+        tolerant([&] { record.setSeleccion(CLng(Val(selected ? selected : ""))); });
+        tolerant([&] { record.setStartTimeRandom(CInt(Val(range ? range : ""))); });
+        if (disabled)
             tolerant([&] { record.setEnabled(!CBool(disabled)); });
-        record.setText(entry.attribute("text").value());
+        record.setText(text ? text : "");
         if (const char* hidden = AttrOrNull(entry.child("CONFIGURACION"), "hidden"))
             tolerant([&] { record.sethidden(CBool(hidden)); });
     }
@@ -255,13 +272,14 @@ void AdminListFile::IndentXmlLineInto(std::string_view line, std::string& out) {
         out.append(line);
         return;
     }
-    char next = '\0';
     const std::size_t length = line.size();
     std::size_t run = 0; // start of the characters not yet copied
+    // Only "<" and "/" matter; the character after the last one is taken to be the last one itself.
     for (std::size_t pos = 0; pos < length; ++pos) {
         const char c = line[pos];
-        if (pos + 1 < length)
-            next = line[pos + 1];
+        if (c != '<' && c != '/')
+            continue;
+        const char next = pos + 1 < length ? line[pos + 1] : (length >= 2 ? line[length - 1] : '\0');
         if (c == '<') {
             out.append(line.substr(run, pos - run));
             run = pos;

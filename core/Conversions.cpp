@@ -5,7 +5,6 @@
 #include <QStringDecoder>
 
 #include <cctype>
-#include <cfenv>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -65,10 +64,10 @@ double Val(std::string_view text) {
 template <typename T> static T roundToEven(double value) {
     if (!std::isfinite(value))
         throw BrioError(err::Overflow);
-    const int mode = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    const double rounded = std::nearbyint(value);
-    std::fesetround(mode);
+    double rounded = std::floor(value);
+    const double fraction = value - rounded;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(rounded, 2.0) != 0.0))
+        rounded += 1.0;
     if (rounded < static_cast<double>(std::numeric_limits<T>::min()) ||
         rounded > static_cast<double>(std::numeric_limits<T>::max()))
         throw BrioError(err::Overflow);
