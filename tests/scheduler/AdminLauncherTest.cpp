@@ -116,3 +116,29 @@ TEST_F(AdminLauncher, TheEmbeddedDemoDatabaseWorksOutOfTheBox) {
     EXPECT_TRUE(log.shown.empty());
     EXPECT_GT(bridge().Count(), 1);
 }
+
+// The same generation against a real PostgreSQL server through its ODBC driver: only the settings differ.
+TEST_F(AdminLauncher, GeneratesFromARealPostgreSqlServer) {
+    const char* hostVar = std::getenv("BRIO_TEST_PG_HOST");
+    const char* portVar = std::getenv("BRIO_TEST_PG_PORT");
+    const std::string host = hostVar && *hostVar ? hostVar : "127.0.0.1";
+    const std::string port = portVar && *portVar ? portVar : "5432";
+    makeTemplate({Daily(7, 0)});
+    WriteWarehouseSettings(home.path(), "Driver=PostgreSQL Unicode;Server=" + host + ";Port=" + port +
+                                            ";Database=brio_almacenes;Uid=brio_test;Pwd=brio_test_clave;");
+    launcherAdmin().GenerarTareasHarbinex();
+    if (!log.shown.empty() && log.shown[0].text.find("08001") != std::string::npos) {
+        const std::string why = "no hay servidor PostgreSQL en " + host + ":" + port +
+                                " (ejecute scripts/start-postgres como root): " + log.shown[0].text;
+        const char* ci = std::getenv("CI");
+        if (ci && std::string(ci) == "true")
+            FAIL() << why;
+        GTEST_SKIP() << why;
+    }
+    ASSERT_TRUE(log.shown.empty()) << log.shown[0].text;
+    EXPECT_EQ(ReadText(c / "BRIO/VELMORAX/hx/hxPeñascal.bat"), "harbinex.exe 44\r\n");
+    TaskStore s = bridge();
+    EXPECT_EQ(s.Item("Harbinex 3 (Norte)")->Triggers().Item(1).StartTime().time(), QTime(2, 0));
+    EXPECT_EQ(s.Item("Harbinex 44 (Peñascal)")->Triggers().Item(1).StartTime().time(), QTime(2, 15));
+    EXPECT_EQ(s.Count(), 5);
+}
