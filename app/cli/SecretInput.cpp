@@ -54,9 +54,19 @@ private:
     void (*oldHup_)(int) = SIG_DFL;
 };
 
+// Makes room for `more` bytes; the old buffer is wiped, never left behind by a reallocation.
+void reserveWiped(std::string& text, std::size_t more) {
+    if (text.size() + more <= text.capacity())
+        return;
+    std::string larger;
+    larger.reserve(2 * (text.size() + more));
+    larger.append(text);
+    ::explicit_bzero(text.data(), text.size());
+    text.swap(larger);
+}
+
 // Reads byte by byte up to a line end (kept out) or to the end of input; never more than that line.
-void readLine(std::string& into, bool& sawLineEnd) {
-    sawLineEnd = false;
+void readLine(std::string& into) {
     char byte = 0;
     for (;;) {
         const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
@@ -64,10 +74,9 @@ void readLine(std::string& into, bool& sawLineEnd) {
             continue;
         if (got <= 0)
             break;
-        if (byte == '\n') {
-            sawLineEnd = true;
+        if (byte == '\n')
             break;
-        }
+        reserveWiped(into, 1);
         into.push_back(byte);
     }
     byte = 0;
@@ -94,14 +103,13 @@ void Secret::wipe() noexcept {
 
 Secret ReadSecretLine(const std::string& prompt) {
     Secret secret;
-    secret.text().reserve(256); // one buffer, so no copy of the text is left behind by a reallocation
-    bool lineEnd = false;
+    secret.text().reserve(256);
     if (::isatty(STDIN_FILENO)) {
         std::cerr << prompt << std::flush;
         EchoOff quiet;
-        readLine(secret.text(), lineEnd);
+        readLine(secret.text());
     } else {
-        readLine(secret.text(), lineEnd);
+        readLine(secret.text());
     }
     return secret;
 }
@@ -119,14 +127,7 @@ Secret ReadSecretText(const std::string& prompt) {
             continue;
         if (got <= 0)
             break;
-        if (text.size() + static_cast<std::size_t>(got) > text.capacity()) {
-            // Grow by hand so that the old buffer is wiped, not left behind by a reallocation.
-            std::string larger;
-            larger.reserve(2 * (text.size() + static_cast<std::size_t>(got)));
-            larger = text;
-            ::explicit_bzero(text.data(), text.size());
-            text.swap(larger);
-        }
+        reserveWiped(text, static_cast<std::size_t>(got));
         text.append(chunk, static_cast<std::size_t>(got));
     }
     ::explicit_bzero(chunk, sizeof chunk);
