@@ -73,6 +73,15 @@ int indexIn(SchedBridge& bridge, const std::string& name) {
     return -1;
 }
 
+// The position of the task of that name; a name the scheduler does not hold is error 9, as the
+// position -1 would be, but the message names the task.
+int positionOf(SchedBridge& bridge, const std::string& name) {
+    const int index = indexIn(bridge, name);
+    if (index < 0)
+        throw BrioError(err::SubscriptOutOfRange, "no existe la tarea «" + name + "» en el programador");
+    return index;
+}
+
 void setAttr(pugi::xml_node node, const char* name, const std::string& value) {
     node.append_attribute(name).set_value(value.c_str());
 }
@@ -350,10 +359,10 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
     if (blnUpdateSystem) {
         // Edit the scheduler task itself, then rebuild the entry from it.
         auto bridge = NewBridge();
-        SchedTaskPtr task = bridge->Item(indexIn(*bridge, TaskName));
+        SchedTaskPtr task = bridge->Item(positionOf(*bridge, TaskName));
         task->EditProperties(owner_);
         bridge->Refresh();
-        XMLAdd(*bridge->Item(indexIn(*bridge, TaskName)), TaskName);
+        XMLAdd(*bridge->Item(positionOf(*bridge, TaskName)), TaskName);
         return;
     }
     const std::string temporary = TaskName + "_";
@@ -363,7 +372,7 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
     try {
         SetTaskAttr(temporary, "disabled", "1");
         auto bridge = NewBridge();
-        SchedTaskPtr task = bridge->Item(indexIn(*bridge, temporary)); // as stored: disabled
+        SchedTaskPtr task = bridge->Item(positionOf(*bridge, temporary)); // as stored: disabled
         if (!user_.empty()) {
             try {
                 task->SetAccountInformation(user_, pwd_);
@@ -375,9 +384,9 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
         }
         task->EditProperties(owner_);
         bridge->Refresh();
-        XMLAdd(*bridge->Item(indexIn(*bridge, temporary)), TaskName);
+        XMLAdd(*bridge->Item(positionOf(*bridge, temporary)), TaskName);
         bridge->Refresh();
-        bridge->Delete(indexIn(*bridge, temporary));
+        bridge->Delete(positionOf(*bridge, temporary));
     } catch (...) {
         // No disabled copy is ever left behind.
         try {
@@ -393,7 +402,7 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
 void clsAdminTask::SetTaskAttr(const std::string& TaskName, const std::string& AttrName,
                                const std::string& value) {
     auto bridge = NewBridge();
-    SchedTaskPtr task = bridge->Item(indexIn(*bridge, TaskName));
+    SchedTaskPtr task = bridge->Item(positionOf(*bridge, TaskName));
     const std::string attr = upperName(AttrName);
     std::int32_t bit = 0;
     if (attr == "DISABLED")
@@ -411,12 +420,12 @@ void clsAdminTask::SetTaskAttr(const std::string& TaskName, const std::string& A
 
 void clsAdminTask::RemoveSystemTask(const std::string& TaskName) {
     auto bridge = NewBridge();
-    bridge->Delete(indexIn(*bridge, TaskName));
+    bridge->Delete(positionOf(*bridge, TaskName));
 }
 
 void clsAdminTask::TaskSystemEdit(const std::string& TaskName) {
     auto bridge = NewBridge();
-    bridge->Item(indexIn(*bridge, TaskName))->EditProperties(owner_);
+    bridge->Item(positionOf(*bridge, TaskName))->EditProperties(owner_);
 }
 
 void clsAdminTask::SystemRandomTime(const NameList& TaskList, std::int16_t intMinutes) {
