@@ -232,11 +232,14 @@ void TriggerEditor::buildControls() {
     });
     connect(chkFechaFin, &QCheckBox::toggled, this, [this](bool on) {
         t_.setFlags(on ? t_.Flags() | triggerflag::hasEndDate : t_.Flags() & ~triggerflag::hasEndDate);
+        dteFin->setEnabled(on);
         if (on) {
-            const QDate d = dteFin->date();
+            // An end date never set starts as the start date.
+            const QDate d = std::max(dteFin->date(), dteInicio->date());
+            const QSignalBlocker block(dteFin);
+            dteFin->setDate(d);
             t_.setEndDay(MakeDate(d.year(), d.month(), d.day()));
         }
-        dteFin->setEnabled(on);
         edited();
     });
     connect(dteFin, &QDateEdit::dateChanged, this, [this](QDate d) {

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace brio {
 
 namespace {
@@ -34,6 +36,10 @@ frmAccount::frmAccount(std::filesystem::path programFolder, QWidget* parent)
     blank.fill(Qt::transparent);
     setWindowIcon(QIcon(blank));
     setModal(true);
+    // The layout is measured for an 8.25 pt font, as the main window's.
+    QFont designFont = font();
+    designFont.setPointSizeF(8.25);
+    setFont(designFont);
 
     Label1 = new QLabel(QStringLiteral("Usuario:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -55,6 +61,12 @@ frmAccount::frmAccount(std::filesystem::path programFolder, QWidget* parent)
     cmdCancelar = new QPushButton(QStringLiteral("Cancelar"), this);
     cmdCancelar->setObjectName(QStringLiteral("cmdCancelar"));
     cmdCancelar->setGeometry(twips(2820, 1275, 960, 345));
+
+    // A label wider in the desktop's font than in the design's may grow up to its box.
+    for (QLabel* label : {Label1, Label2}) {
+        const int room = txtUser->x() - label->x() - 2;
+        label->resize(std::max(label->width(), std::min(label->sizeHint().width(), room)), label->height());
+    }
 
     // Labels take no focus; the boxes and buttons follow in this order.
     setTabOrder(txtUser, txtPwd);
