@@ -16,17 +16,18 @@ void StoreTask::SetAccountInformation(const std::string& user, const std::string
     job_.account = user; // the password is never kept
 }
 
-void StoreTask::EditProperties(QObject* owner) {
+bool StoreTask::EditProperties(QObject* owner) {
     TaskEditor* editor = RegisteredTaskEditor();
     if (!editor)
         throw BrioError(err::InvalidCall, "no hay un editor de propiedades de tareas disponible");
     // The editor works on a copy, so that Cancel (or an editor that fails) leaves this task untouched.
     StoreTask copy(*this);
     if (!editor->Edit(copy, owner))
-        return;
+        return false;
     job_ = copy.job_;
     mode_ = copy.mode_;
     Save(0);
+    return true;
 }
 
 void StoreTask::Save(int /*flag*/) {

@@ -27,7 +27,7 @@ public:
     std::string AccountName() const override { return job_.account; }
 
     void SetAccountInformation(const std::string& user, const std::string& password) override;
-    void EditProperties(QObject* owner) override;
+    bool EditProperties(QObject* owner) override;
     void Save(int flag = 0) override;
 
     // Everything the task file keeps.

@@ -36,9 +36,10 @@ public:
 
     // Checks the pair with the host's logon (a refused pair is error 70) and keeps only the user name.
     virtual void SetAccountInformation(const std::string& user, const std::string& password) = 0;
-    // Shows the task property dialog through the registered editor, modal to `owner`; OK saves the task,
-    // Cancel changes nothing. Without a registered editor it fails with a clear error.
-    virtual void EditProperties(QObject* owner) = 0;
+    // Shows the task property dialog through the registered editor, modal to `owner`; OK saves the task
+    // and gives true, Cancel changes nothing and gives false. Without a registered editor it fails with a
+    // clear error.
+    virtual bool EditProperties(QObject* owner) = 0;
     // Stores the task in the scheduler; `flag` is always 0.
     virtual void Save(int flag = 0) = 0;
 };

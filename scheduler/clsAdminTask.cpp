@@ -360,7 +360,8 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
         // Edit the scheduler task itself, then rebuild the entry from it.
         auto bridge = NewBridge();
         SchedTaskPtr task = bridge->Item(positionOf(*bridge, TaskName));
-        task->EditProperties(owner_);
+        if (!task->EditProperties(owner_))
+            return; // cancelled: the entry stays as it was
         bridge->Refresh();
         XMLAdd(*bridge->Item(positionOf(*bridge, TaskName)), TaskName);
         return;
@@ -382,9 +383,11 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
                 throw;
             }
         }
-        task->EditProperties(owner_);
-        bridge->Refresh();
-        XMLAdd(*bridge->Item(positionOf(*bridge, temporary)), TaskName);
+        // Cancel leaves the entry exactly as it was: nothing is rebuilt from the disabled copy.
+        if (task->EditProperties(owner_)) {
+            bridge->Refresh();
+            XMLAdd(*bridge->Item(positionOf(*bridge, temporary)), TaskName);
+        }
         bridge->Refresh();
         bridge->Delete(positionOf(*bridge, temporary));
     } catch (...) {

@@ -136,6 +136,25 @@ TEST_F(AdminSystem, ListEditGoesThroughADisabledTemporaryTaskThatNeverStays) {
     EXPECT_TRUE(a.getXMLTaskList()[1].Enabled());
 }
 
+TEST_F(AdminSystem, ACancelledListEditLeavesTheEntryAsItWas) {
+    makeTask("Copia", 0, {Daily(2, 0)});
+    makeTask("Otra", 0, {});
+    clsAdminTask a = admin();
+    a.Import({"Copia", "Otra"});
+    a.SetXMLAttr("Copia", "StartTimeRandom", "15");
+    const std::string before = readList();
+    ScriptedEditor editor;
+    EditorRegistration registration(&editor);
+    editor.script = [](SchedTask& t) {
+        t.setParameters("/cambiado");
+        return false;
+    };
+    a.TaskBrioEdit("Copia");
+    EXPECT_EQ(editor.shown, 1);
+    EXPECT_EQ(readList(), before);
+    EXPECT_EQ(a.getSystemTaskIndex("Copia_"), -1);
+}
+
 TEST_F(AdminSystem, AFailingListEditLeavesNoTemporaryTask) {
     makeTask("Copia", 0, {Daily(2, 0)});
     clsAdminTask a = admin();
