@@ -1,18 +1,12 @@
 #include "AdminToolbar.h"
 
+#include "Twips.h"
+
 #include <QAction>
 #include <QFont>
 #include <QLabel>
 
 namespace brio {
-
-namespace {
-constexpr int kTwipsPerPixel = 15;
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
-}
-} // namespace
 
 AdminToolbar::AdminToolbar(QWidget* parent) : QToolBar(parent) {
     setObjectName(QStringLiteral("Toolbar1"));
@@ -29,10 +23,10 @@ AdminToolbar::AdminToolbar(QWidget* parent) : QToolBar(parent) {
     // The title panel sits at its design place on the toolbar, outside the toolbar's own layout.
     Picture1 = new QWidget(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(twips(6270, 105, 3360, 330));
+    Picture1->setGeometry(TwipsRect(6270, 105, 3360, 330));
     lblTituloTarea = new QLabel(QStringLiteral("Tareas Programadas BRIO"), Picture1);
     lblTituloTarea->setObjectName(QStringLiteral("lblTituloTarea"));
-    lblTituloTarea->setGeometry(twips(30, 30, 3285, 195));
+    lblTituloTarea->setGeometry(TwipsRect(30, 30, 3285, 195));
     QFont bold = lblTituloTarea->font();
     bold.setPointSizeF(8.25);
     bold.setBold(true);

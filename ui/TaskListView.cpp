@@ -2,14 +2,14 @@
 
 #include "TaskListModel.h"
 
+#include "Twips.h"
+
 #include <QHeaderView>
 #include <QMouseEvent>
 
 namespace brio {
 
-namespace {
-constexpr int kTwipsPerPixel = 15;
-} // namespace
+namespace {} // namespace
 
 TaskListView::TaskListView(QWidget* parent) : QTreeView(parent) {
     setRootIsDecorated(false);

@@ -19,56 +19,44 @@ bool confirmed(QWidget* parent, const QString& question) {
 
 } // namespace
 
+void frmAdmin::TransferCheckedTasks(const QString& nothingChecked, const QString& question,
+                                    const QString& success, void (clsAdminTask::*work)(const NameList&)) {
+    const NameList names = GetCheckedTaskNames();
+    if (IsArrayEmpty(names)) {
+        MsgBox::show(this, nothingChecked, kInformation, MsgIcon::Exclamation, QMessageBox::Ok);
+        return;
+    }
+    if (!confirmed(this, question))
+        return;
+    RequestAccount();
+    if (storedUser_.empty())
+        return;
+    {
+        BusyCursor busy;
+        std::unique_ptr<clsAdminTask> admin = NewAdminTask();
+        admin->setStrUser(storedUser_);
+        admin->setStrPwd(storedPwd_);
+        ((*admin).*work)(names);
+    }
+    MsgBox::show(this, success, kInformation, MsgIcon::Information, QMessageBox::Ok);
+}
+
 void frmAdmin::ImportCheckedTasks() {
     RunReported(this, [&] {
-        const NameList names = GetCheckedTaskNames();
-        if (IsArrayEmpty(names)) {
-            MsgBox::show(this, QStringLiteral("Deben seleccionarse las tareas que se desean importar."),
-                         kInformation, MsgIcon::Exclamation, QMessageBox::Ok);
-            return;
-        }
-        if (!confirmed(this,
-                       QStringLiteral("Las tareas seleccionadas serán importadas al listado de tareas de "
-                                      "Brio. ¿Desea continuar?")))
-            return;
-        RequestAccount();
-        if (storedUser_.empty())
-            return;
-        {
-            BusyCursor busy;
-            std::unique_ptr<clsAdminTask> admin = NewAdminTask();
-            admin->setStrUser(storedUser_);
-            admin->setStrPwd(storedPwd_);
-            admin->Import(names);
-        }
-        MsgBox::show(this, QStringLiteral("Las tareas fueron importadas con exito."), kInformation,
-                     MsgIcon::Information, QMessageBox::Ok);
+        TransferCheckedTasks(
+            QStringLiteral("Deben seleccionarse las tareas que se desean importar."),
+            QStringLiteral(
+                "Las tareas seleccionadas serán importadas al listado de tareas de Brio. ¿Desea continuar?"),
+            QStringLiteral("Las tareas fueron importadas con exito."), &clsAdminTask::Import);
     });
 }
 
 void frmAdmin::ExportCheckedTasks() {
     try {
-        const NameList names = GetCheckedTaskNames();
-        if (IsArrayEmpty(names)) {
-            MsgBox::show(this, QStringLiteral("Deben seleccionarse las tareas que se desean exportar."),
-                         kInformation, MsgIcon::Exclamation, QMessageBox::Ok);
-            return;
-        }
-        if (!confirmed(this, QStringLiteral(
-                                 "Las tareas seleccionadas serán exportadas a window. ¿Desea continuar?")))
-            return;
-        RequestAccount();
-        if (storedUser_.empty())
-            return;
-        {
-            BusyCursor busy;
-            std::unique_ptr<clsAdminTask> admin = NewAdminTask();
-            admin->setStrUser(storedUser_);
-            admin->setStrPwd(storedPwd_);
-            admin->Export(names);
-        }
-        MsgBox::show(this, QStringLiteral("Las tareas fueron exportadas con exito."), kInformation,
-                     MsgIcon::Information, QMessageBox::Ok);
+        TransferCheckedTasks(
+            QStringLiteral("Deben seleccionarse las tareas que se desean exportar."),
+            QStringLiteral("Las tareas seleccionadas serán exportadas a window. ¿Desea continuar?"),
+            QStringLiteral("Las tareas fueron exportadas con exito."), &clsAdminTask::Export);
     } catch (const BrioError& e) {
         ShowCommandError(this, e);
         // A refused account is asked for again by the next command that needs one.

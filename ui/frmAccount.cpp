@@ -3,6 +3,8 @@
 #include "MsgBox.h"
 #include "clsAdminTask.h"
 
+#include "Twips.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -12,14 +14,6 @@
 #include <algorithm>
 
 namespace brio {
-
-namespace {
-constexpr int kTwipsPerPixel = 15;
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                 height / kTwipsPerPixel);
-}
-} // namespace
 
 QSize frmAccount::DesignClientSize() {
     return QSize(3900 / kTwipsPerPixel, 1725 / kTwipsPerPixel);
@@ -43,24 +37,24 @@ frmAccount::frmAccount(std::filesystem::path programFolder, QWidget* parent)
 
     Label1 = new QLabel(QStringLiteral("Usuario:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(twips(150, 270, 960, 240));
+    Label1->setGeometry(TwipsRect(150, 270, 960, 240));
     txtUser = new QLineEdit(this);
     txtUser->setObjectName(QStringLiteral("txtUser"));
-    txtUser->setGeometry(twips(1155, 240, 2595, 300));
+    txtUser->setGeometry(TwipsRect(1155, 240, 2595, 300));
     Label2 = new QLabel(QStringLiteral("Contraseña:"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(twips(120, 780, 945, 300));
+    Label2->setGeometry(TwipsRect(120, 780, 945, 300));
     txtPwd = new QLineEdit(this);
     txtPwd->setObjectName(QStringLiteral("txtPwd"));
-    txtPwd->setGeometry(twips(1155, 765, 2595, 330));
+    txtPwd->setGeometry(TwipsRect(1155, 765, 2595, 330));
     txtPwd->setEchoMode(QLineEdit::Password);
     cmdAceptar = new QPushButton(QStringLiteral("Aceptar"), this);
     cmdAceptar->setObjectName(QStringLiteral("cmdAceptar"));
-    cmdAceptar->setGeometry(twips(1770, 1275, 960, 330));
+    cmdAceptar->setGeometry(TwipsRect(1770, 1275, 960, 330));
     cmdAceptar->setDefault(true);
     cmdCancelar = new QPushButton(QStringLiteral("Cancelar"), this);
     cmdCancelar->setObjectName(QStringLiteral("cmdCancelar"));
-    cmdCancelar->setGeometry(twips(2820, 1275, 960, 345));
+    cmdCancelar->setGeometry(TwipsRect(2820, 1275, 960, 345));
 
     // A label wider in the desktop's font than in the design's may grow up to its box.
     for (QLabel* label : {Label1, Label2}) {

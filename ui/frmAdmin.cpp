@@ -16,6 +16,8 @@
 #include "UiResources.h"
 #include "clsAdminTask.h"
 
+#include "Twips.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -31,9 +33,8 @@
 namespace brio {
 
 namespace {
-constexpr int kTwipsPerPixel = 15;
 constexpr int px(int twips) {
-    return twips / kTwipsPerPixel;
+    return TwipsToPixels(twips);
 }
 
 // Design measures in twips.

@@ -109,6 +109,9 @@ private:
     void SetCheckedTasksEnabled(bool blnEnabled);
     void ImportCheckedTasks();
     void ExportCheckedTasks();
+    // The flow both share: checked names, the question, the account, the work, the success message.
+    void TransferCheckedTasks(const QString& nothingChecked, const QString& question, const QString& success,
+                              void (clsAdminTask::*work)(const NameList&));
     void GenerateLauncherTasks();
     void RepairTasks();
     void RequestAccount();
