@@ -81,6 +81,24 @@ void BM_GetSystemTaskList(benchmark::State& state) {
     }
 }
 
+// The first read of a process: a copy of the store under another path, which nothing has read yet.
+void BM_GetSystemTaskListFirstRead(benchmark::State& state) {
+    auto& f = fixture();
+    int copy = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const fs::path fresh = f.root / ("copia" + std::to_string(copy++));
+        fs::copy(f.store, fresh, fs::copy_options::recursive);
+        brio::clsAdminTask admin(f.home, brio::MakeTaskStoreFactory(fresh), brio::HostPaths({}));
+        state.ResumeTiming();
+        if (admin.getSystemTaskList().size() != 10000)
+            state.SkipWithError("unexpected count");
+        state.PauseTiming();
+        fs::remove_all(fresh);
+        state.ResumeTiming();
+    }
+}
+
 void BM_GetSystemTaskIndex(benchmark::State& state) {
     auto& f = fixture();
     auto admin = f.admin();
@@ -112,6 +130,7 @@ void BM_Export1000(benchmark::State& state) {
 
 BENCHMARK(BM_PlainPugixmlLoop)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GetSystemTaskList)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetSystemTaskListFirstRead)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_GetSystemTaskIndex)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SetTaskAttr)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Export1000)->Unit(benchmark::kMillisecond)->Iterations(2);
