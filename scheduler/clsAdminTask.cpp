@@ -229,6 +229,7 @@ std::string clsAdminTask::TriggerTypeName(std::int32_t type) {
 
 TareaList clsAdminTask::getSystemTaskList() {
     auto bridge = NewBridge();
+    warnings_ = bridge->Warnings();
     TareaList result;
     const int count = bridge->Count();
     result.reserve(static_cast<std::size_t>(count));

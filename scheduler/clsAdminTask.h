@@ -33,6 +33,9 @@ public:
 
     // Every scheduler task as a record, in enumeration order.
     TareaList getSystemTaskList();
+    // What the scheduler could not read in the last getSystemTaskList (one Spanish line each); those
+    // tasks were left out of the list.
+    const std::vector<std::string>& SchedulerWarnings() const noexcept { return warnings_; }
     // The 1-based position of the task (without regard to case), or -1.
     int getSystemTaskIndex(const std::string& TaskName);
 
@@ -75,6 +78,7 @@ private:
     std::string pwd_;
     QObject* owner_ = nullptr;
     MessageSink messages_;
+    std::vector<std::string> warnings_;
 };
 
 } // namespace brio

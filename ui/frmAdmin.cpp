@@ -243,9 +243,22 @@ bool frmAdmin::IsBrioView() const {
     return menus_->mnuVerTareasBrio->isChecked();
 }
 
+void frmAdmin::ShowSchedulerWarnings(const std::vector<std::string>& warnings) {
+    // Told once: the same unreadable files are not reported again at every refresh.
+    if (warnings.empty() || warnings == shownWarnings_)
+        return;
+    shownWarnings_ = warnings;
+    QString text = QStringLiteral("Algunas tareas del programador no se pueden leer y no se muestran:");
+    for (const std::string& warning : warnings)
+        text += QStringLiteral("\n") + QString::fromStdString(warning);
+    MsgBox::show(this, text, QStringLiteral("Información"), MsgIcon::Exclamation, QMessageBox::Ok);
+}
+
 void frmAdmin::FillTaskList(const std::uint8_t& view) {
     std::unique_ptr<clsAdminTask> admin = NewAdminTask();
     filler_->Fill(*admin, view);
+    if (view != 0)
+        ShowSchedulerWarnings(admin->SchedulerWarnings());
     if (view == 0) {
         // The saved selection checked in the menu wins over the marks the records brought.
         if (const int entry = menus_->mnuSeleccionOP->FirstCheckedEntry(); entry >= 2)

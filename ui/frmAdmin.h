@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QPushButton;
 
@@ -88,6 +89,8 @@ protected:
 private:
     // A new administration object for one refill or one command.
     std::unique_ptr<clsAdminTask> NewAdminTask();
+    // Tells the person once about task files the scheduler could not read.
+    void ShowSchedulerWarnings(const std::vector<std::string>& warnings);
     void Form_QueryUnload();
     void buildControls();
     void connectMenus();
@@ -126,6 +129,7 @@ private:
     bool loaded_ = false;
 
     // The account entered once through the account dialog; empty until then.
+    std::vector<std::string> shownWarnings_; // the scheduler's warnings last shown
     std::string storedUser_;
     std::string storedPwd_;
 

@@ -188,4 +188,20 @@ TEST_F(ViewTest, UnreadableListFileIsReportedAndTheMenuStatesStay) {
     EXPECT_EQ(w.tasks()->count(), 0);
 }
 
+TEST_F(ViewTest, UnreadableSchedulerTasksAreToldOnceAndLeftOut) {
+    AddSystemTask("Buena", "/bin/sh");
+    WriteText(store_ / "Rota.job", "<no es una tarea");
+    frmAdmin& w = Open();
+    TakeMessages();
+    w.menus().mnuVerTareasSistema->trigger();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Buena"}));
+    const std::vector<std::string> shown = TakeMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_NE(shown[0].find("no se pueden leer"), std::string::npos);
+    EXPECT_NE(shown[0].find("Rota.job"), std::string::npos);
+    w.menus().mnuVerActualizar->trigger();
+    EXPECT_TRUE(TakeMessages().empty()) << "the same files are not reported at every refresh";
+    EXPECT_EQ(ReadText(store_ / "Rota.job"), "<no es una tarea");
+}
+
 } // namespace brio::test
