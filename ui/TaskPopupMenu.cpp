@@ -1,14 +1,10 @@
 #include "TaskPopupMenu.h"
 
+#include "MenuItems.h"
+
 namespace brio {
 
 namespace {
-QAction* item(QMenu* menu, const char* name, const QString& caption) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(QLatin1String(name));
-    return action;
-}
-
 QMenu* submenu(QMenu* menu, const char* name, const QString& caption, QAction*& owner) {
     QMenu* sub = menu->addMenu(caption);
     owner = sub->menuAction();
@@ -20,21 +16,24 @@ QMenu* submenu(QMenu* menu, const char* name, const QString& caption, QAction*& 
 TaskPopupMenu::TaskPopupMenu(QWidget* parent) : QMenu(QStringLiteral("Popup"), parent) {
     setObjectName(QStringLiteral("mnuPopup"));
     QMenu* enable = submenu(this, "mnuPopupHabilitar", QStringLiteral("&Habilitar"), mnuPopupHabilitar);
-    mnuPopupHabilitarSeleccionada = item(enable, "mnuPopupHabilitarSeleccionada", QStringLiteral("(vacio)"));
-    mnuPopupHabilitarTodas = item(enable, "mnuPopupHabilitarTodas", QStringLiteral("Todas las Marcadas"));
+    mnuPopupHabilitarSeleccionada =
+        NamedItem(enable, "mnuPopupHabilitarSeleccionada", QStringLiteral("(vacio)"));
+    mnuPopupHabilitarTodas =
+        NamedItem(enable, "mnuPopupHabilitarTodas", QStringLiteral("Todas las Marcadas"));
     QMenu* disable =
         submenu(this, "mnuPopupDeshabilitar", QStringLiteral("&Deshabilitar"), mnuPopupDeshabilitar);
     mnuPopupDeshabilitarSeleccionada =
-        item(disable, "mnuPopupDeshabilitarSeleccionada", QStringLiteral("(vacio)"));
+        NamedItem(disable, "mnuPopupDeshabilitarSeleccionada", QStringLiteral("(vacio)"));
     mnuPopupDeshabilitarTodas =
-        item(disable, "mnuPopupDeshabilitarTodas", QStringLiteral("Todas las Marcadas"));
+        NamedItem(disable, "mnuPopupDeshabilitarTodas", QStringLiteral("Todas las Marcadas"));
     QMenu* remove = submenu(this, "mnuPopupEliminar", QStringLiteral("&Eliminar"), mnuPopupEliminar);
-    mnuPopupEliminarBrio = item(remove, "mnuPopupEliminarBrio", QStringLiteral("Solo de Brio"));
-    mnuPopupEliminarWindow = item(remove, "mnuPopupEliminarWindow", QStringLiteral("De Brio y de Window"));
-    mnuPopupModificar = item(this, "mnuPopupModificar", QStringLiteral("&Modificar"));
+    mnuPopupEliminarBrio = NamedItem(remove, "mnuPopupEliminarBrio", QStringLiteral("Solo de Brio"));
+    mnuPopupEliminarWindow =
+        NamedItem(remove, "mnuPopupEliminarWindow", QStringLiteral("De Brio y de Window"));
+    mnuPopupModificar = NamedItem(this, "mnuPopupModificar", QStringLiteral("&Modificar"));
     mnuPopupSp1 = addSeparator();
     mnuPopupSp1->setObjectName(QStringLiteral("mnuPopupSp1"));
-    mnuPopupCancelar = item(this, "mnuPopupCancelar", QStringLiteral("&Cancelar"));
+    mnuPopupCancelar = NamedItem(this, "mnuPopupCancelar", QStringLiteral("&Cancelar"));
 }
 
 void TaskPopupMenu::Prepare(const QString& T, bool brioView) {

@@ -266,38 +266,32 @@ void frmAdmin::FillTaskList(const std::uint8_t& view) {
     }
 }
 
-void frmAdmin::mnuVerTareasSistema_Click() {
+// A view switch: title, the items that differ between the views, then the fill, under the error report.
+// The states set before a failing step stay.
+void frmAdmin::SwitchView(std::uint8_t view) {
     AdminMenus& m = *menus_;
+    const bool system = view != 0;
     RunReported(this, [&] {
-        setWindowTitle(kTitleSistema);
+        setWindowTitle(system ? kTitleSistema : kTitleBrio);
         toolbar_->lblTituloTarea->setText(windowTitle());
-        m.mnuTareasImportar->setEnabled(true);
-        m.mnuTareasExportar->setEnabled(false);
-        m.mnuVerTareasSistema->setChecked(true);
-        m.mnuVerTareasBrio->setChecked(false);
-        m.mnuTareasReparar->setEnabled(true);
-        m.mnuTareasRangoTiempo->setEnabled(false);
-        toolbar_->Button(QLatin1String(AdminToolbar::kExportar))->setEnabled(false);
+        m.mnuTareasImportar->setEnabled(system);
+        m.mnuTareasExportar->setEnabled(!system);
+        m.mnuVerTareasSistema->setChecked(system);
+        m.mnuVerTareasBrio->setChecked(!system);
+        m.mnuTareasReparar->setEnabled(system);
+        m.mnuTareasRangoTiempo->setEnabled(!system);
+        toolbar_->Button(QLatin1String(AdminToolbar::kExportar))->setEnabled(!system);
         m.mnuTareasModificar->setEnabled(true);
-        FillTaskList(1);
+        FillTaskList(view);
     });
 }
 
+void frmAdmin::mnuVerTareasSistema_Click() {
+    SwitchView(1);
+}
+
 void frmAdmin::mnuVerTareasBrio_Click() {
-    AdminMenus& m = *menus_;
-    RunReported(this, [&] {
-        setWindowTitle(kTitleBrio);
-        toolbar_->lblTituloTarea->setText(windowTitle());
-        m.mnuTareasImportar->setEnabled(false);
-        m.mnuTareasExportar->setEnabled(true);
-        m.mnuVerTareasSistema->setChecked(false);
-        m.mnuVerTareasBrio->setChecked(true);
-        m.mnuTareasReparar->setEnabled(false);
-        m.mnuTareasRangoTiempo->setEnabled(true);
-        toolbar_->Button(QLatin1String(AdminToolbar::kExportar))->setEnabled(true);
-        m.mnuTareasModificar->setEnabled(true);
-        FillTaskList(0);
-    });
+    SwitchView(0);
 }
 
 void frmAdmin::mnuVerActualizar_Click() {

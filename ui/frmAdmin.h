@@ -89,6 +89,7 @@ protected:
 private:
     // A new administration object for one refill or one command.
     std::unique_ptr<clsAdminTask> NewAdminTask();
+    void SwitchView(std::uint8_t view);
     // Tells the person once about task files the scheduler could not read.
     void ShowSchedulerWarnings(const std::vector<std::string>& warnings);
     void Form_QueryUnload();
