@@ -48,8 +48,12 @@ constexpr std::int32_t disabled = 4;
 
 #define BRIO_TRIGGER_FIELD(Type, Prop, Init)                                                                 \
 public:                                                                                                      \
-    Type Prop() const noexcept { return m_##Prop; }                                                          \
-    void set##Prop(Type value) { m_##Prop = value; }                                                         \
+    Type Prop() const noexcept {                                                                             \
+        return m_##Prop;                                                                                     \
+    }                                                                                                        \
+    void set##Prop(Type value) {                                                                             \
+        m_##Prop = value;                                                                                    \
+    }                                                                                                        \
                                                                                                              \
 private:                                                                                                     \
     Type m_##Prop = Init;
@@ -59,10 +63,10 @@ private:                                                                        
 // is the first to fourth week, 5 the last. Duration and Interval are minutes.
 class SchedTrigger {
     BRIO_TRIGGER_FIELD(std::int32_t, TriggerType, trigger::Daily)
-    BRIO_TRIGGER_FIELD(QDateTime, BeginDay, ZeroDate()) // only the date counts
+    BRIO_TRIGGER_FIELD(QDateTime, BeginDay, ZeroDate())  // only the date counts
     BRIO_TRIGGER_FIELD(QDateTime, StartTime, ZeroDate()) // only the time of day counts
     BRIO_TRIGGER_FIELD(std::int32_t, Duration, 0)        // repeat for this many minutes after each start
-    BRIO_TRIGGER_FIELD(QDateTime, EndDay, ZeroDate())   // counts when trigger flag 1 is set
+    BRIO_TRIGGER_FIELD(QDateTime, EndDay, ZeroDate())    // counts when trigger flag 1 is set
     BRIO_TRIGGER_FIELD(std::int32_t, Interval, 0)        // repeat every this many minutes
     BRIO_TRIGGER_FIELD(std::int32_t, Flags, 0)
     BRIO_TRIGGER_FIELD(std::int16_t, RandomInterval, 0)

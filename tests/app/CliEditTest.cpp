@@ -40,8 +40,10 @@ TEST_F(CliEditTest, EnableAndDisableWriteTheListFileOrTheScheduler) {
     makeTask("C");
     r = run({"disable", "--system", "a", "Nadie", "C"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Error 9 (El subíndice está fuera del intervalo: no existe la tarea «Nadie» en el programador)\n"
-                     "Tareas hechas: «a»\nTarea con error: «Nadie»\nTareas sin tratar: «C»\n");
+    EXPECT_EQ(
+        r.err,
+        "Error 9 (El subíndice está fuera del intervalo: no existe la tarea «Nadie» en el programador)\n"
+        "Tareas hechas: «a»\nTarea con error: «Nadie»\nTareas sin tratar: «C»\n");
     EXPECT_EQ(FlagsOf(store(), "A"), taskflag::disabled);
     EXPECT_EQ(FlagsOf(store(), "C"), 0);
     EXPECT_EQ(run({"enable", "--system", "A"}).exitCode, 0);
