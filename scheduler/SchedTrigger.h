@@ -94,7 +94,7 @@ public:
     int Count() const noexcept { return static_cast<int>(items_.size()); }
     SchedTrigger& Item(int index);
     const SchedTrigger& Item(int index) const;
-    // Appends a new trigger and returns it.
+    // Appends a new trigger and returns it; the reference holds until the next Add or Remove.
     SchedTrigger& Add();
     // Removes the trigger at `index` (1-based).
     void Remove(int index);
