@@ -82,12 +82,7 @@ void frmAccount::showEvent(QShowEvent* event) {
 }
 
 void frmAccount::Form_Load() {
-    QScreen* screen = this->screen();
-    if (!screen)
-        return;
-    const QRect area = screen->geometry();
-    const QSize outer = frameGeometry().size();
-    move(area.left() + (area.width() - outer.width()) / 2, area.top() + (area.height() - outer.height()) / 2);
+    CentreOnScreen(this);
 }
 
 void frmAccount::cmdAceptar_Click() {

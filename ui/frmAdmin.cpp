@@ -166,12 +166,7 @@ void frmAdmin::showEvent(QShowEvent* event) {
 }
 
 void frmAdmin::Form_Load() {
-    if (QScreen* screen = this->screen()) {
-        const QRect area = screen->geometry();
-        const QSize outer = frameGeometry().size();
-        move(area.left() + (area.width() - outer.width()) / 2,
-             area.top() + (area.height() - outer.height()) / 2);
-    }
+    CentreOnScreen(this);
     mnuVerTareasBrio_Click();
     LoadSelections(); // after the first fill, which therefore never re-applies a saved selection
 }
