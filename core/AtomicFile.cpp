@@ -1,6 +1,7 @@
 #include "AtomicFile.h"
 
 #include "BrioError.h"
+#include "SystemMessages.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,7 +17,7 @@ namespace brio {
 namespace {
 
 std::string systemText(int code) {
-    return std::strerror(code);
+    return SystemErrorText(code);
 }
 
 [[noreturn]] void fail(const fs::path& file, const char* what, int code) {

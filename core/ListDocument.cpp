@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "BrioError.h"
+#include "SystemMessages.h"
 
 #include <algorithm>
 #include <sstream>
@@ -49,9 +50,9 @@ bool ListDocument::Load() {
         const std::size_t column =
             upto - (lineStart == std::string::npos || upto == 0 ? 0 : lineStart + 1) + 1;
         std::ostringstream detail;
-        detail << "el archivo «" << file_.string()
-               << "» no es un XML válido: " << (result ? "no tiene elemento raíz" : result.description())
-               << " (línea " << line << ", columna " << column << ", posición " << offset << ")";
+        detail << "el archivo «" << file_.string() << "» no es un XML válido: "
+               << (result ? "no tiene elemento raíz" : XmlParseStatusText(result.status)) << " (línea "
+               << line << ", columna " << column << ", posición " << offset << ")";
         doc_.reset();
         throw BrioError(err::PathFileAccess, detail.str());
     }

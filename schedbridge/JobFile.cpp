@@ -1,5 +1,7 @@
 #include "JobFile.h"
 
+#include "SystemMessages.h"
+
 #include <pugixml.hpp>
 
 #include <algorithm>
@@ -197,7 +199,7 @@ bool ReadJob(std::string_view content, JobData& job, std::string& problem) {
     if (!parsed) {
         problem = std::string("el XML no es válido en la línea ") +
                   std::to_string(lineOf(content, parsed.offset)) + ", desplazamiento " +
-                  std::to_string(parsed.offset) + ": " + parsed.description();
+                  std::to_string(parsed.offset) + ": " + XmlParseStatusText(parsed.status);
         return false;
     }
     const pugi::xml_node root = document.document_element();

@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "BrioError.h"
+#include "SystemMessages.h"
 #include "TaskName.h"
 
 #include <algorithm>
@@ -40,7 +41,7 @@ long errorNumberOf(int code) {
 }
 
 [[noreturn]] void fail(const std::string& what, const fs::path& path, int code) {
-    throw BrioError(errorNumberOf(code), what + " «" + path.string() + "»: " + std::strerror(code));
+    throw BrioError(errorNumberOf(code), what + " «" + path.string() + "»: " + SystemErrorText(code));
 }
 
 // A lock on "<folder>/.lock" for the life of the object; shared for reading, exclusive for writing.
@@ -155,7 +156,7 @@ bool readFile(const fs::path& file, std::string& content, std::string& problem, 
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         code = errno;
-        problem = std::strerror(code);
+        problem = SystemErrorText(code);
         return false;
     }
     struct stat info {};
@@ -176,7 +177,7 @@ bool readFile(const fs::path& file, std::string& content, std::string& problem, 
             continue;
         if (got < 0) {
             code = errno;
-            problem = std::strerror(code);
+            problem = SystemErrorText(code);
             ::close(fd);
             return false;
         }

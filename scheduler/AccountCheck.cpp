@@ -73,6 +73,44 @@ int converse(int count, const pam_message** messages, pam_response** answer, voi
     return PAM_SUCCESS;
 }
 
+// Why PAM refused, in Spanish; the host's own words are only added as the modules' quoted messages.
+std::string pamStatusText(int status) {
+    switch (status) {
+    case PAM_AUTH_ERR:
+        return "la contraseña no es correcta";
+    case PAM_USER_UNKNOWN:
+        return "el usuario no existe";
+    case PAM_MAXTRIES:
+        return "se han superado los intentos permitidos";
+    case PAM_CRED_INSUFFICIENT:
+        return "no hay credenciales suficientes para comprobar la cuenta";
+    case PAM_AUTHINFO_UNAVAIL:
+        return "no se puede consultar la información de la cuenta";
+    case PAM_ACCT_EXPIRED:
+        return "la cuenta ha caducado";
+    case PAM_NEW_AUTHTOK_REQD:
+        return "la contraseña ha caducado y hay que cambiarla";
+    case PAM_PERM_DENIED:
+        return "permiso denegado";
+    case PAM_ABORT:
+        return "la comprobación se interrumpió";
+    case PAM_CONV_ERR:
+        return "no se pudo entregar la contraseña al sistema";
+    case PAM_BUF_ERR:
+        return "no hay memoria suficiente";
+    case PAM_SYSTEM_ERR:
+        return "error del sistema";
+    case PAM_SERVICE_ERR:
+        return "error en un módulo del servicio PAM";
+    case PAM_OPEN_ERR:
+        return "no se pudo cargar un módulo del servicio PAM";
+    case PAM_SYMBOL_ERR:
+        return "falta un símbolo en un módulo del servicio PAM";
+    default:
+        return "código PAM " + std::to_string(status);
+    }
+}
+
 bool exists(const char* path) {
     return ::access(path, F_OK) == 0;
 }
@@ -98,7 +136,7 @@ LogonResult CheckLogon(const std::string& user, const std::string& domain, const
     if (status != PAM_SUCCESS) {
         LogonResult result;
         result.message = "no se puede iniciar la comprobación de cuentas del sistema (servicio PAM «" +
-                         service + "»): " + (handle ? pam_strerror(handle, status) : "error de PAM");
+                         service + "»): " + pamStatusText(status);
         if (handle)
             pam_end(handle, status);
         return result;
@@ -110,9 +148,9 @@ LogonResult CheckLogon(const std::string& user, const std::string& domain, const
     LogonResult result;
     result.accepted = status == PAM_SUCCESS;
     if (!result.accepted) {
-        result.message = "Usuario o contraseña no válido (" + std::string(pam_strerror(handle, status));
+        result.message = "Usuario o contraseña no válido (" + pamStatusText(status);
         if (!conversation.messages.empty())
-            result.message += ": " + conversation.messages;
+            result.message += "; el sistema dice: «" + conversation.messages + "»";
         result.message += ")";
     }
     pam_end(handle, status);

@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "BrioError.h"
 #include "SuiteSettings.h"
+#include "SystemMessages.h"
 #include "clsDataAlmacen.h"
 
 #include <odbcinst.h>
@@ -104,7 +105,7 @@ bool present(const fs::path& file) {
     std::error_code ec;
     const bool found = fs::exists(fs::symlink_status(file, ec));
     if (ec && ec != std::errc::no_such_file_or_directory)
-        throw BrioError(err::PathFileAccess, file.string() + ": " + ec.message());
+        throw BrioError(err::PathFileAccess, file.string() + ": " + SystemErrorText(ec));
     return found;
 }
 

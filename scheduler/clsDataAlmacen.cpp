@@ -3,6 +3,7 @@
 #include "BrioError.h"
 #include "Conversions.h"
 #include "SuiteSettings.h"
+#include "SystemMessages.h"
 #include "TextDecoder.h"
 
 #include <sql.h>
@@ -330,6 +331,18 @@ void readRemoteWarehouses(const std::filesystem::path& programFolder, std::vecto
 
 } // namespace
 
+std::vector<clsDataAlmacen> clsDataAlmacen::ReadRemoteWarehouses(const std::filesystem::path& programFolder) {
+    std::vector<clsDataAlmacen> result;
+    try {
+        readRemoteWarehouses(programFolder, result);
+    } catch (const BrioError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw BrioError(err::InvalidCall, ExceptionText(e));
+    }
+    return result;
+}
+
 std::vector<clsDataAlmacen>
 clsDataAlmacen::ListadoAlmacenesRemotos(const MessageSink& messages,
                                         const std::filesystem::path& programFolder) {
@@ -341,7 +354,7 @@ clsDataAlmacen::ListadoAlmacenesRemotos(const MessageSink& messages,
     } catch (const BrioError& e) {
         report = e.report();
     } catch (const std::exception& e) {
-        report = BrioError(err::InvalidCall, e.what()).report();
+        report = BrioError(err::InvalidCall, ExceptionText(e)).report();
     }
     if (messages)
         messages(report, std::string(), MsgIcon::Critical);

@@ -1,6 +1,7 @@
 #include "CommandError.h"
 
 #include "MsgBox.h"
+#include "SystemMessages.h"
 
 #include <QApplication>
 
@@ -21,7 +22,8 @@ void ShowCommandError(QWidget* parent, const std::exception& error) {
         return;
     }
     const bool fileSystem = dynamic_cast<const std::filesystem::filesystem_error*>(&error) != nullptr;
-    ShowCommandError(parent, BrioError(fileSystem ? err::PathFileAccess : err::InvalidCall, error.what()));
+    ShowCommandError(parent,
+                     BrioError(fileSystem ? err::PathFileAccess : err::InvalidCall, ExceptionText(error)));
 }
 
 } // namespace brio

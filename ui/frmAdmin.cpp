@@ -7,6 +7,7 @@
 #include "MsgBox.h"
 #include "SelectionMarks.h"
 #include "SelectionMenu.h"
+#include "SystemMessages.h"
 #include "TaskIconCache.h"
 #include "TaskListFiller.h"
 #include "TaskListModel.h"
@@ -217,7 +218,7 @@ void frmAdmin::Form_QueryUnload() {
     try {
         NewAdminTask()->FormatXML();
     } catch (const std::exception& e) {
-        std::cerr << "brioschedule: " << e.what() << '\n';
+        std::cerr << "brioschedule: " << ExceptionText(e) << '\n';
     } catch (...) {
     }
 }
