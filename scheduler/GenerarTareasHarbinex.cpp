@@ -2,8 +2,12 @@
 // "Harbinex" as template.
 #include "AtomicFile.h"
 #include "BrioError.h"
+#include "ListDocument.h"
 #include "clsAdminTask.h"
 #include "clsDataAlmacen.h"
+
+#include <filesystem>
+#include <optional>
 
 namespace brio {
 
@@ -30,12 +34,26 @@ void checkWarehouseName(const clsDataAlmacen& almacen) {
 } // namespace
 
 void clsAdminTask::GenerarTareasHarbinex() {
-    const std::string app = GetXMLAttr(kTemplate, "applicationName");
+    // Everything the generation relies on is checked before anything is written: the list file, the
+    // template entry, the launcher folder it names, and the whole warehouse list.
+    ListDocument doc(ListFilePath());
+    if (!doc.Load())
+        throw BrioError(err::FileNotFound, "no existe el listado «" + ListFilePath().string() + "»");
+    const pugi::xml_node entry = doc.FindEntry(kTemplate);
+    if (!entry)
+        throw BrioError(err::SubscriptOutOfRange,
+                        std::string("la tarea plantilla «") + kTemplate + "» no está en el listado");
+    const std::string app = entry.attribute("applicationName").value();
     const std::size_t slash = app.rfind('\\');
     const std::string folder = slash == std::string::npos ? std::string() : app.substr(0, slash + 1);
+    const auto hostFolder = folder.empty() ? std::nullopt : Paths().ToHost(folder);
+    std::error_code ec;
+    if (!hostFolder || !std::filesystem::is_directory(*hostFolder, ec))
+        throw BrioError(err::PathNotFound, "la carpeta del programa de la tarea plantilla «" +
+                                               std::string(kTemplate) + "» no existe: «" + app + "»");
 
-    const std::vector<clsDataAlmacen> almacenes =
-        clsDataAlmacen::ListadoAlmacenesRemotos(messages_, ProgramFolderPath());
+    // A database that cannot be read ends the generation before anything is written.
+    const std::vector<clsDataAlmacen> almacenes = clsDataAlmacen::ReadRemoteWarehouses(ProgramFolderPath());
     QDateTime start = MakeDate(1900, 1, 1, 2, 0, 0);
     for (const clsDataAlmacen& almacen : almacenes) {
         checkWarehouseName(almacen);

@@ -28,6 +28,9 @@ public:
     ListadoAlmacenesRemotos(const MessageSink& messages,
                             const std::filesystem::path& programFolder = ProgramFolder());
 
+    // The same query without the trap: the first failure is thrown as a BrioError and nothing is returned.
+    static std::vector<clsDataAlmacen> ReadRemoteWarehouses(const std::filesystem::path& programFolder);
+
 private:
     std::int32_t codigo_ = 0;
     std::string nombre_;

@@ -65,11 +65,13 @@ TEST_F(CliSchedulerTest, GenerateMakesOneLauncherTaskPerRemoteWarehouse) {
     EXPECT_EQ(s.Count(), 4);
     EXPECT_EQ(s.Item("Harbinex 14 (Norte)")->Triggers().Item(1).StartTime(), MakeDate(1900, 1, 1, 2, 5));
 
-    // A warehouse query that fails is the object's own message; generation goes on with no warehouse.
+    // A warehouse query that fails ends the generation with its report alone, never a success.
     WriteText(home / "SuiteSettings.ini", "[Velmorax]\nConnectionText=roto\n");
     const CliResult broken = run({"generate"});
-    EXPECT_EQ(broken.exitCode, 0);
-    EXPECT_NE(broken.err.find("Error "), std::string::npos) << broken.err;
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_EQ(broken.err.rfind("Error ", 0), 0u) << broken.err;
+    EXPECT_EQ(broken.err.find('\n'), broken.err.size() - 1) << "one report: " << broken.err;
+    EXPECT_TRUE(broken.out.empty()) << broken.out;
 }
 
 TEST_F(CliSchedulerTest, EncodeConnectionGivesTheTextTheWarehouseQueryDecodes) {

@@ -2,10 +2,21 @@
 #include "EmbeddedDefaults.h"
 #include "WarehouseFixture.h"
 
+#include <functional>
+
 using namespace brio;
 using namespace brio::test;
 
 namespace {
+
+// Works in another current folder for the life of the object, where a stray batch file would land.
+struct ScopedCurrentPath {
+    explicit ScopedCurrentPath(const std::filesystem::path& folder) : old(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    ~ScopedCurrentPath() { std::filesystem::current_path(old); }
+    std::filesystem::path old;
+};
 
 // The template entry "Harbinex" whose program lies in the launcher folder C:\BRIO\VELMORAX\hx\.
 class AdminLauncher : public AdminFixture {
@@ -98,15 +109,56 @@ TEST_F(AdminLauncher, AWarehouseNameThatCannotBeAFileNameIsRefusedBeforeWriting)
     EXPECT_EQ(bridge().Count(), 2);
 }
 
-TEST_F(AdminLauncher, ABrokenConnectionIsShownAndNothingIsGenerated) {
+TEST_F(AdminLauncher, ABrokenConnectionFailsTheGenerationAndNothingIsGenerated) {
     makeTemplate({Daily(7, 0)});
     WriteWarehouseSettings(home.path(), "Driver=NoExiste;Database=/nada");
-    launcherAdmin().GenerarTareasHarbinex();
-    ASSERT_EQ(log.shown.size(), 1u);
-    EXPECT_EQ(log.shown[0].text.rfind("Error ", 0), 0u);
-    EXPECT_EQ(log.shown[0].text.find("Database=/nada"), std::string::npos) << log.shown[0].text;
-    EXPECT_EQ(log.shown[0].icon, MsgIcon::Critical);
+    try {
+        launcherAdmin().GenerarTareasHarbinex();
+        FAIL() << "a failure reported as success";
+    } catch (const BrioError& e) {
+        EXPECT_EQ(e.report().find("Database=/nada"), std::string::npos) << e.report();
+    }
+    EXPECT_TRUE(log.shown.empty()) << "the command's error report is the only message";
     EXPECT_EQ(bridge().Count(), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(c / "BRIO/VELMORAX/hx"), {}), 0);
+}
+
+// Whatever is missing, the generation fails before it writes anything, here or in the current folder.
+TEST_F(AdminLauncher, AMissingListTemplateOrLauncherFolderWritesNothing) {
+    warehouses("INSERT INTO Almacenes VALUES (1,'Uno',1);");
+    const ScopedCurrentPath cwd(home.path());
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        long number;
+    };
+    const Case cases[] = {
+        {"no list file", [] {}, err::FileNotFound},
+        {"no template entry",
+         [this] { WriteText(home / "TaskConfig.XML", "<TAREAS briopath=\"\"></TAREAS>"); },
+         err::SubscriptOutOfRange},
+        {"a template without a folder",
+         [this] {
+             makeTemplate({Daily(7, 0)});
+             admin().SetXMLAttr("Harbinex", "applicationName", "harbinex.exe");
+         },
+         err::PathNotFound},
+        {"a launcher folder that does not exist",
+         [this] { admin().SetXMLAttr("Harbinex", "applicationName", "C:\\BRIO\\otro\\harbinex.exe"); },
+         err::PathNotFound},
+    };
+    for (const Case& k : cases) {
+        k.arrange();
+        const std::size_t tasksBefore = static_cast<std::size_t>(bridge().Count());
+        try {
+            launcherAdmin().GenerarTareasHarbinex();
+            ADD_FAILURE() << k.what;
+        } catch (const BrioError& e) {
+            EXPECT_EQ(e.number(), k.number) << k.what << ": " << e.report();
+        }
+        EXPECT_FALSE(std::filesystem::exists(home / "hxUno.bat")) << k.what;
+        EXPECT_EQ(static_cast<std::size_t>(bridge().Count()), tasksBefore) << k.what;
+    }
 }
 
 TEST_F(AdminLauncher, TheEmbeddedDemoDatabaseWorksOutOfTheBox) {
@@ -126,16 +178,21 @@ TEST_F(AdminLauncher, GeneratesFromARealPostgreSqlServer) {
     makeTemplate({Daily(7, 0)});
     WriteWarehouseSettings(home.path(), "Driver=PostgreSQL Unicode;Server=" + host + ";Port=" + port +
                                             ";Database=brio_almacenes;Uid=brio_test;Pwd=brio_test_clave;");
-    launcherAdmin().GenerarTareasHarbinex();
-    if (!log.shown.empty() && log.shown[0].text.find("08001") != std::string::npos) {
+    std::string failure;
+    try {
+        launcherAdmin().GenerarTareasHarbinex();
+    } catch (const BrioError& e) {
+        failure = e.report();
+    }
+    if (failure.find("08001") != std::string::npos) {
         const std::string why = "no hay servidor PostgreSQL en " + host + ":" + port +
-                                " (ejecute scripts/start-postgres como root): " + log.shown[0].text;
+                                " (ejecute scripts/start-postgres como root): " + failure;
         const char* ci = std::getenv("CI");
         if (ci && std::string(ci) == "true")
             FAIL() << why;
         GTEST_SKIP() << why;
     }
-    ASSERT_TRUE(log.shown.empty()) << log.shown[0].text;
+    ASSERT_TRUE(failure.empty()) << failure;
     EXPECT_EQ(ReadText(c / "BRIO/VELMORAX/hx/hxPeñascal.bat"), "harbinex.exe 44\r\n");
     TaskStore s = bridge();
     EXPECT_EQ(s.Item("Harbinex 3 (Norte)")->Triggers().Item(1).StartTime().time(), QTime(2, 0));
