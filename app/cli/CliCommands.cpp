@@ -5,6 +5,7 @@
 #include "KeyFolderCleaner.h"
 #include "ListDocument.h"
 #include "SecretInput.h"
+#include "SystemMessages.h"
 #include "TaskDetails.h"
 #include "TaskTable.h"
 #include "clsAdminTask.h"
@@ -30,13 +31,26 @@ std::string joined(NameList::const_iterator first, NameList::const_iterator last
     return text;
 }
 
+// A list entry the command is to change must be there: a name the list file does not hold is error 9,
+// as a name the scheduler does not hold is, and a missing list file is error 53.
+void requireListEntries(clsAdminTask& admin, const NameList& names) {
+    ListDocument doc(admin.ListFilePath());
+    if (!doc.Load())
+        throw BrioError(err::FileNotFound, "no existe el listado «" + admin.ListFilePath().string() + "»");
+    for (const std::string& name : names) {
+        if (!doc.FindEntry(name))
+            throw BrioError(err::SubscriptOutOfRange,
+                            "la tarea " + inQuotes(name) + " no está en el listado");
+    }
+}
+
 } // namespace
 
 BrioError AsBrioError(const std::exception& error) {
     if (const auto* known = dynamic_cast<const BrioError*>(&error))
         return *known;
     const bool fileSystem = dynamic_cast<const std::filesystem::filesystem_error*>(&error) != nullptr;
-    return BrioError(fileSystem ? err::PathFileAccess : err::InvalidCall, error.what());
+    return BrioError(fileSystem ? err::PathFileAccess : err::InvalidCall, ExceptionText(error));
 }
 
 CliCommands::CliCommands(std::filesystem::path programFolder, SchedBridgeFactory scheduler, std::ostream& out,
@@ -176,20 +190,24 @@ int CliCommands::SetEnabled(const CliArguments& args, bool enabled) {
     const std::unique_ptr<clsAdminTask> admin = NewAdminTask();
     const std::string value = enabled ? "0" : "1";
     return ForEachName(args.names, [&](const std::string& name) {
-        if (args.system)
+        if (args.system) {
             admin->SetTaskAttr(name, "disabled", value);
-        else
+        } else {
+            requireListEntries(*admin, {name});
             admin->SetXMLAttr(name, "disabled", value);
+        }
     });
 }
 
 int CliCommands::Delete(const CliArguments& args) {
     const std::unique_ptr<clsAdminTask> admin = NewAdminTask();
     return ForEachName(args.names, [&](const std::string& name) {
-        if (args.system)
+        if (args.system) {
             admin->RemoveSystemTask(name);
-        else
+        } else {
+            requireListEntries(*admin, {name});
             admin->RemoveBrioTask(name, args.both);
+        }
     });
 }
 
@@ -198,6 +216,7 @@ int CliCommands::Range(const CliArguments& args) {
     const std::int16_t minutes = CInt(Val(args.minutes));
     const std::unique_ptr<clsAdminTask> admin = NewAdminTask();
     try {
+        requireListEntries(*admin, args.names);
         admin->XMLRandomTime(args.names, minutes);
     } catch (const std::exception& e) {
         const int status = Failed(AsBrioError(e));

@@ -19,7 +19,7 @@ TEST_F(CliEditTest, EnableAndDisableWriteTheListFileOrTheScheduler) {
     writeList(Entry("A", kApp, "disabled=\"0\"") + Entry("B", kApp, "disabled=\"0\""));
     makeTask("A");
 
-    CliResult r = run({"disable", "A", "B", "No listada"}); // a name not listed changes nothing
+    CliResult r = run({"disable", "A", "B"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.out.empty());
     const std::string list = readList();
@@ -79,6 +79,28 @@ TEST_F(CliEditTest, DeleteBothOfAnEntryWithoutTaskRemovesTheEntryAndFails) {
         << r.err;
     EXPECT_EQ(readList().find("name=\"A\""), std::string::npos);
     EXPECT_NE(readList().find("name=\"B\""), std::string::npos);
+}
+
+TEST_F(CliEditTest, AnEntryTheListDoesNotHoldIsErrorNineAndNothingIsWritten) {
+    writeList(Entry("A", kApp) + Entry("B", kApp));
+    makeTask("Fantasma");
+    const std::vector<std::vector<std::string>> commands{
+        {"enable", "A", "Fantasma", "B"}, {"disable", "Fantasma"},          {"delete", "Fantasma"},
+        {"delete", "--both", "Fantasma"}, {"range", "15", "A", "Fantasma"},
+    };
+    for (const std::vector<std::string>& args : commands) {
+        const CliResult r = run(args);
+        EXPECT_EQ(r.exitCode, 1) << args[0];
+        EXPECT_EQ(
+            r.err.rfind("Error 9 (El subíndice está fuera del intervalo: la tarea «Fantasma» no está en "
+                        "el listado)\n",
+                        0),
+            0u)
+            << r.err;
+        EXPECT_EQ(readList().find("Fantasma"), std::string::npos);
+        EXPECT_EQ(store().Count(), 1) << "the scheduler task of that name stays";
+    }
+    EXPECT_EQ(readList().find("StartTimeRandom"), std::string::npos) << "range writes no name at all";
 }
 
 TEST_F(CliEditTest, RangeReadsTheMinutesAsTheInputBoxDoes) {
