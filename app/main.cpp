@@ -20,10 +20,15 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("BrioSchedule"));
     brio::LoadSpanishTranslation(app);
 
-    const std::filesystem::path programFolder = brio::ProgramFolder();
-    // The first run makes the demo warehouse database and the suite settings that point at it.
+    const brio::ProgramFolderChoice where = brio::CurrentProgramFolder();
+    const std::filesystem::path& programFolder = where.folder;
+    // A run from the build folder makes the demo warehouse database and the suite settings that point
+    // at it; an installed program only makes its folder, so its list starts empty.
     try {
-        brio::EnsureEmbeddedDefaults(programFolder);
+        if (where.installed)
+            brio::EnsureProgramFolder(programFolder);
+        else
+            brio::EnsureEmbeddedDefaults(programFolder);
     } catch (const brio::BrioError& e) {
         std::cerr << e.report() << '\n';
     }

@@ -42,10 +42,14 @@ int main(int argc, char* argv[]) {
         return Finish(kSuccess);
     }
 
-    const std::filesystem::path programFolder = brio::ProgramFolder();
-    // The first run makes the demo warehouse database and the suite settings, as the window does.
+    const brio::ProgramFolderChoice where = brio::CurrentProgramFolder();
+    const std::filesystem::path& programFolder = where.folder;
+    // The same first-run files as the window: demo data in the build folder, an empty folder when installed.
     try {
-        brio::EnsureEmbeddedDefaults(programFolder);
+        if (where.installed)
+            brio::EnsureProgramFolder(programFolder);
+        else
+            brio::EnsureEmbeddedDefaults(programFolder);
     } catch (const std::exception& e) {
         std::cerr << AsBrioError(e).report() << '\n';
     }
