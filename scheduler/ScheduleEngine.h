@@ -3,8 +3,8 @@
 // When tasks start. The one engine every part uses: the runner, the command line and the property
 // dialog's preview. Trigger fields are naive wall times of the zone given; results are instants.
 
-#include "ScheduleZone.h"
 #include "SchedTrigger.h"
+#include "ScheduleZone.h"
 
 #include <chrono>
 #include <cstdint>
@@ -33,6 +33,9 @@ struct Schedule {
 
 class ScheduleEngine {
 public:
+    // The most starts one call gives; a larger count is taken as this.
+    static constexpr int kMaxCount = 10000;
+
     explicit ScheduleEngine(ScheduleZone zone);
 
     // The next `count` starts of one trigger strictly after `after`; `triggerIndex` labels them.

@@ -3,6 +3,7 @@
 // A time zone of the tz database, kept behind this small type so callers need not see the date library.
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace brio {
