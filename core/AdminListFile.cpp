@@ -4,6 +4,8 @@
 #include "BrioError.h"
 #include "Conversions.h"
 #include "ListDocument.h"
+#include "ListFileLock.h"
+#include "SystemMessages.h"
 
 #include <algorithm>
 #include <cctype>
@@ -23,6 +25,9 @@ std::string upperAscii(std::string text) {
 }
 
 const char* const kCandidateDrives[] = {"C:", "D:", "E:"};
+
+// Deeper levels are indented as this one, so the formatter's output stays linear in its input.
+constexpr int kMaxIndentTabs = 16;
 
 // Runs `step`; a failure leaves the property at its default, as the reader tolerates.
 template <typename Fn> void tolerant(Fn&& step) {
@@ -56,6 +61,9 @@ void AdminListFile::OpenList(ListDocument& doc) const {
 }
 
 void AdminListFile::CreateTaskListFile() {
+    ListFileLock lock(listFile_);
+    if (ListFileExists())
+        return; // another writer made it meanwhile
     pugi::xml_document doc;
     pugi::xml_node root = doc.append_child("TAREAS");
     root.append_attribute("briopath") = "";
@@ -94,6 +102,16 @@ TareaList AdminListFile::getXMLTaskList() {
     TareaList result;
     if (!ListFileExists())
         return result;
+    if (ReadList(result, ListFileLock::Held(listFile_)))
+        return result;
+    // Programs moved: the repair is a change, made again under the writers' lock on a fresh load.
+    ListFileLock lock(listFile_);
+    result.clear();
+    ReadList(result, true);
+    return result;
+}
+
+bool AdminListFile::ReadList(TareaList& result, bool locked) {
     ListDocument doc(listFile_);
     OpenList(doc);
     const pugi::xml_node root = doc.Root();
@@ -101,7 +119,7 @@ TareaList AdminListFile::getXMLTaskList() {
     for (pugi::xml_node e = root.child("TAREA"); e; e = e.next_sibling("TAREA"))
         ++count;
     if (count == 0)
-        return result;
+        return true;
     result.reserve(count);
 
     std::string drive; // found once, used for every later entry that needs repair
@@ -161,9 +179,11 @@ TareaList AdminListFile::getXMLTaskList() {
         if (const char* hidden = AttrOrNull(entry.child("CONFIGURACION"), "hidden"))
             tolerant([&] { record.sethidden(CBool(hidden)); });
     }
+    if (save && !locked)
+        return false;
     if (save)
         doc.Save();
-    return result;
+    return true;
 }
 
 void AdminListFile::SetXMLAttr(const std::string& TaskName, const std::string& AttrName,
@@ -206,6 +226,7 @@ std::vector<std::string> AdminListFile::GetXMLAttrs(const NameList& names, const
 
 void AdminListFile::SetXMLAttrs(const std::vector<std::pair<std::string, std::string>>& valuesByName,
                                 const std::string& AttrName) {
+    ListFileLock lock(listFile_);
     ListDocument doc(listFile_);
     OpenList(doc);
     if (!doc.loaded())
@@ -252,6 +273,7 @@ void AdminListFile::XMLRandomTime(const NameList& names, std::int16_t minutes) {
 }
 
 void AdminListFile::RemoveBrioTask(const std::string& TaskName) {
+    ListFileLock lock(listFile_);
     ListDocument doc(listFile_);
     OpenList(doc);
     pugi::xml_node entry = doc.FindEntry(TaskName);
@@ -287,7 +309,7 @@ void AdminListFile::IndentXmlLineInto(std::string_view line, std::string& out) {
                 ++indentLevel_;
             out += "\r\n";
             if (indentLevel_ > 0)
-                out.append(static_cast<std::size_t>(indentLevel_), '\t');
+                out.append(static_cast<std::size_t>(std::min(indentLevel_, kMaxIndentTabs)), '\t');
         }
         if ((c == '/' && next == '>') || (c == '<' && next == '/')) {
             if (indentLevel_ > 0)
@@ -297,37 +319,101 @@ void AdminListFile::IndentXmlLineInto(std::string_view line, std::string& out) {
     out.append(line.substr(run));
 }
 
-void AdminListFile::FormatXML() {
-    if (!ListFileExists())
-        return;
-    const fs::path temporary = fs::path(listFile_.string() + "_");
+namespace {
+
+// The length of what the formatter keeps in front of the text it formats: a UTF-8 byte order mark and an
+// XML declaration at the very start, which must stay first in the file.
+std::size_t keptPrefix(std::string_view text) {
+    std::size_t at = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    const std::string_view rest = text.substr(at);
+    if (rest.size() > 5 && rest.starts_with("<?xml") && std::isspace(static_cast<unsigned char>(rest[5]))) {
+        const std::size_t close = rest.find("?>");
+        if (close != std::string_view::npos)
+            at += close + 2;
+    }
+    return at;
+}
+
+// Why a text cannot be the list file (parse error, in Spanish), or empty when it parses.
+std::string parseProblem(std::string_view text) {
+    pugi::xml_document doc;
+    const pugi::xml_parse_result result =
+        doc.load_buffer(text.data(), text.size(),
+                        pugi::parse_minimal | pugi::parse_declaration | pugi::parse_doctype | pugi::parse_pi |
+                            pugi::parse_comments,
+                        pugi::encoding_utf8);
+    if (!result)
+        return XmlParseStatusText(result.status) + " (posición " + std::to_string(result.offset) + ")";
+    if (!doc.document_element())
+        return "no tiene elemento raíz";
+    return {};
+}
+
+} // namespace
+
+bool AdminListFile::FormatText(std::string_view text, std::string& out) {
     indentLevel_ = -1;
-    const std::string text = ReadWholeFile(listFile_);
-    std::string out;
+    out.clear();
     out.reserve(text.size() + text.size() / 3);
-    bool copyBack = true;
     std::size_t pos = 0;
     while (pos < text.size()) {
         // A line ends at CR or CR LF; neither is part of it.
         std::size_t end = text.find('\r', pos);
         if (end == std::string::npos)
             end = text.size();
-        const std::string_view line = std::string_view(text).substr(pos, end - pos);
+        const std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
         if (end < text.size() && pos < text.size() && text[pos] == '\n')
             ++pos;
-        if (line.size() < 20 && indentLevel_ == -1) {
-            copyBack = false;
-            break;
-        }
+        if (line.size() < 20 && indentLevel_ == -1)
+            return false; // already formatted: left alone
         IndentXmlLineInto(line, out);
         out += "\r\n";
     }
-    std::error_code ec;
-    if (copyBack)
-        WriteFileAtomically(listFile_, out, temporary);
-    else
-        fs::remove(temporary, ec); // a temporary left by an interrupted run
+    return true;
+}
+
+void AdminListFile::FormatXML() {
+    if (!ListFileExists())
+        return;
+    ListFileLock lock(listFile_); // removes a temporary an interrupted run left behind, too
+    const fs::path temporary = fs::path(listFile_.string() + "_");
+    const std::string text = ReadWholeFile(listFile_);
+    if (text.empty())
+        return; // nothing to format
+    const auto refuse = [&](const std::string& why) {
+        throw BrioError(err::PathFileAccess, "no se formatea el listado «" + listFile_.string() +
+                                                 "», que queda como estaba: " + why);
+    };
+    // The formatter works on bytes: only text whose markup is single bytes can take its line breaks.
+    if (text.find('\0') != std::string::npos || text.starts_with("\xFE\xFF") || text.starts_with("\xFF\xFE"))
+        refuse("no está escrito en UTF-8 ni en Windows-1252");
+    if (std::string problem = parseProblem(text); !problem.empty())
+        refuse("no es un XML válido: " + problem);
+
+    const std::size_t prefix = keptPrefix(text);
+    std::string formatted;
+    if (!FormatText(std::string_view(text).substr(prefix), formatted))
+        return;
+    formatted.insert(0, text, 0, prefix);
+    // One run must be enough: the result is formatted again until the formatter leaves it alone.
+    std::string again;
+    int rounds = 0;
+    while (FormatText(std::string_view(formatted).substr(prefix), again)) {
+        again.insert(0, text, 0, prefix);
+        if (again == formatted)
+            break;
+        if (++rounds == 3)
+            refuse("el formato no se estabiliza");
+        formatted.swap(again);
+    }
+    if (formatted == text)
+        return;
+    if (formatted.empty())
+        refuse("el resultado estaría vacío"); // a list is never replaced by an empty file
+    if (std::string problem = parseProblem(formatted); !problem.empty())
+        refuse("el resultado no sería un XML válido: " + problem);
+    WriteFileAtomically(listFile_, formatted, temporary);
 }
 
 } // namespace brio

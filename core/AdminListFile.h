@@ -51,7 +51,12 @@ public:
     void RemoveBrioTask(const std::string& TaskName);
 
     // Rewrites the list file with one tag per line and tab indentation; a formatted file is left alone.
+    // Only a file that parses and is 8-bit text is formatted, the result must parse and settle in this
+    // one run (indentation stops deepening at 16 tabs), and an XML declaration stays first; otherwise
+    // the file is left as it was and error 75 says why.
     void FormatXML();
+    // One pass of the formatter over `text` into `out`; false when it leaves the text alone.
+    bool FormatText(std::string_view text, std::string& out);
 
     // The drive under which the suite's tree holds the path's program: "C:", "D:", "E:" or empty.
     std::string FindInstallDrive(const std::string& path) const;
@@ -69,6 +74,10 @@ protected:
     void OpenList(ListDocument& doc) const;
 
 private:
+    // getXMLTaskList's pass over a fresh load; false, with nothing saved, when programs must be repaired
+    // and `locked` is false (the caller holds no writers' lock).
+    bool ReadList(TareaList& result, bool locked);
+
     std::filesystem::path programFolder_;
     std::filesystem::path listFile_;
     HostPaths paths_;

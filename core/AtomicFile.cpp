@@ -1,9 +1,11 @@
 #include "AtomicFile.h"
 
 #include "BrioError.h"
+#include "FileOwner.h"
 #include "SystemMessages.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -58,10 +60,12 @@ void finish(int fd, const fs::path& temp, const fs::path& target, unsigned newMo
     mode_t mode;
     if (::stat(target.c_str(), &existing) == 0) {
         mode = existing.st_mode & 07777;
+        KeepOwner(fd, existing); // a save by root leaves a user's file that user's
     } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
         mode = static_cast<mode_t>(newMode) & ~mask;
+        GiveToFolderOwner(fd, target.parent_path());
     }
     if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
         const int code = errno;
@@ -82,9 +86,36 @@ void finish(int fd, const fs::path& temp, const fs::path& target, unsigned newMo
     syncFolder(target.parent_path());
 }
 
+// The file a save replaces: a symbolic link is saved through (the link stays, its target is replaced in
+// its own folder); a target that is not a regular file, or that the caller may not write, is refused
+// before anything is written.
+fs::path saveTarget(const fs::path& target) {
+    struct stat info {};
+    if (::lstat(target.c_str(), &info) != 0)
+        return target; // a new file
+    fs::path resolved = target;
+    if (S_ISLNK(info.st_mode)) {
+        char* real = ::realpath(target.c_str(), nullptr);
+        if (!real)
+            throw BrioError(err::PathFileAccess, "«" + target.string() +
+                                                     "» es un enlace simbólico que no lleva a ningún archivo: " +
+                                                     systemText(errno));
+        resolved = real;
+        std::free(real);
+        if (::stat(resolved.c_str(), &info) != 0)
+            fail(resolved, "no se puede leer", errno);
+    }
+    if (!S_ISREG(info.st_mode))
+        throw BrioError(err::PathFileAccess, "«" + target.string() + "» no es un archivo normal");
+    if (::faccessat(AT_FDCWD, resolved.c_str(), W_OK, AT_EACCESS) != 0)
+        fail(target, "no se puede escribir en", errno);
+    return resolved;
+}
+
 } // namespace
 
-void WriteFileAtomically(const fs::path& target, std::string_view content, unsigned newMode) {
+void WriteFileAtomically(const fs::path& requested, std::string_view content, unsigned newMode) {
+    const fs::path target = saveTarget(requested);
     std::string name = ".";
     name += target.filename().string();
     name += ".XXXXXX";
@@ -98,17 +129,22 @@ void WriteFileAtomically(const fs::path& target, std::string_view content, unsig
     finish(fd, temp, target, newMode);
 }
 
-void WriteFileAtomically(const fs::path& target, std::string_view content, const fs::path& temporary,
+void WriteFileAtomically(const fs::path& requested, std::string_view content, const fs::path& temporary,
                          unsigned newMode) {
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const fs::path target = saveTarget(requested);
+    if (target != requested) // saved through a link: the temporary goes beside the link's target
+        return WriteFileAtomically(target, content, newMode);
+    // Made exclusively: a name another writer uses, or a link planted there, is never written through.
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
-        fail(temporary, "no se puede crear", errno);
+        fail(temporary, "no se puede crear el archivo temporal", errno);
     writeAll(fd, content, temporary);
     finish(fd, temporary, target, newMode);
 }
 
 std::string ReadWholeFile(const fs::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting, so that a FIFO or a device in a file's place never blocks the program.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         const int code = errno;
         if (code == ENOENT)
@@ -117,7 +153,11 @@ std::string ReadWholeFile(const fs::path& file) {
     }
     std::string content;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_size > 0)
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw BrioError(err::PathFileAccess, "«" + file.string() + "» no es un archivo normal");
+    }
+    if (info.st_size > 0)
         content.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     for (;;) {

@@ -13,11 +13,18 @@ void WriteFileAtomically(const std::filesystem::path& target, std::string_view c
                          unsigned newMode = 0666);
 
 // The same, but the temporary file has a fixed name (for callers whose temporary name is part of
-// their behaviour); it is removed on failure.
+// their behaviour); it is created exclusively, so a stale one must be removed first by whoever holds the
+// lock the callers share; it is removed on failure.
+//
+// Every save keeps the replaced file's mode, owner and group (as far as the process may change them; a
+// new file made by root gets its folder's owner), refuses a target the caller may not write (error 70)
+// or that is not a regular file, and saves a symbolic link through: the link stays and the file it leads
+// to is replaced in its own folder.
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view content,
                          const std::filesystem::path& temporary, unsigned newMode = 0666);
 
-// Reads a whole file; throws BrioError 53 when it is missing and 75 when it cannot be read.
+// Reads a whole file; throws BrioError 53 when it is missing and 75 when it cannot be read or is not a
+// regular file (a FIFO in its place is refused without waiting).
 std::string ReadWholeFile(const std::filesystem::path& file);
 
 } // namespace brio

@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "BrioError.h"
+#include "Windows1252.h"
 #include "SystemMessages.h"
 
 #include <algorithm>
@@ -14,13 +15,31 @@ namespace brio {
 namespace {
 
 // Loaded with whitespace text kept and line ends untouched, so that a save writes them back as they were.
-constexpr unsigned kParseOptions = (pugi::parse_default | pugi::parse_ws_pcdata) & ~pugi::parse_eol;
+// The declaration, comments, processing instructions and document type are kept as well.
+constexpr unsigned kParseOptions = (pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_declaration |
+                                    pugi::parse_comments | pugi::parse_pi | pugi::parse_doctype) &
+                                   ~pugi::parse_eol;
 constexpr unsigned kSaveOptions = pugi::format_raw | pugi::format_no_declaration;
 
 struct StringWriter : pugi::xml_writer {
     std::string out;
     void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
 };
+
+bool startsWith(std::string_view bytes, std::string_view prefix) {
+    return bytes.substr(0, prefix.size()) == prefix;
+}
+
+// How the file's bytes hold its text: 8-bit text is UTF-8 when it is valid UTF-8, else Windows-1252;
+// UTF-16 and UTF-32 are left to the XML library to recognise.
+ListDocument::TextForm formOf(std::string_view bytes, bool& bom) {
+    bom = startsWith(bytes, "\xEF\xBB\xBF") || startsWith(bytes, "\xFE\xFF") || startsWith(bytes, "\xFF\xFE") ||
+          startsWith(bytes, std::string_view("\0\0\xFE\xFF", 4));
+    if (startsWith(bytes, "\xFE\xFF") || startsWith(bytes, "\xFF\xFE") ||
+        bytes.substr(0, 4).find('\0') != std::string_view::npos)
+        return ListDocument::TextForm::Wide;
+    return IsValidUtf8(bytes) ? ListDocument::TextForm::Utf8 : ListDocument::TextForm::Windows1252;
+}
 
 } // namespace
 
@@ -37,8 +56,13 @@ bool ListDocument::Load() {
             return false;
         throw;
     }
+    form_ = formOf(content, bom_);
+    if (form_ == TextForm::Windows1252)
+        content = Windows1252ToUtf8(content); // written back as it came by Save
     const pugi::xml_parse_result result =
-        doc_.load_buffer_inplace(content.data(), content.size(), kParseOptions, pugi::encoding_auto);
+        doc_.load_buffer_inplace(content.data(), content.size(), kParseOptions,
+                                 form_ == TextForm::Wide ? pugi::encoding_auto : pugi::encoding_utf8);
+    encoding_ = form_ == TextForm::Wide ? result.encoding : pugi::encoding_utf8;
     if (!result || !doc_.document_element())
         content = ReadWholeFile(file_); // parsing in place changed the text; the message needs the original
     if (!result || !doc_.document_element()) {
@@ -77,8 +101,9 @@ pugi::xml_node ListDocument::FindEntry(const std::string& name) const {
 
 std::string ListDocument::Serialize() const {
     StringWriter writer;
-    doc_.save(writer, "", kSaveOptions, pugi::encoding_utf8);
-    return std::move(writer.out);
+    // The file keeps its encoding: Windows-1252 text goes back byte for byte, UTF-16 stays UTF-16.
+    doc_.save(writer, "", kSaveOptions | (bom_ ? pugi::format_write_bom : 0u), encoding_);
+    return form_ == TextForm::Windows1252 ? Utf8ToWindows1252Xml(writer.out) : std::move(writer.out);
 }
 
 void ListDocument::Save() const {

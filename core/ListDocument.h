@@ -8,7 +8,8 @@
 
 namespace brio {
 
-// One load of the list file. A missing file leaves the document empty (every query finds nothing);
+// One load of the list file, keeping what the file holds besides entries (declaration, comments) and
+// its encoding (UTF-8, Windows-1252 when its bytes are not UTF-8, or UTF-16). A missing file leaves the document empty (every query finds nothing);
 // a file that exists but does not parse is an error naming the file and where the parse failed, so
 // that nothing is ever written over it.
 class ListDocument {
@@ -26,7 +27,7 @@ public:
     // The first TAREA whose name equals `name` exactly; the name is an XPath variable, never query text.
     pugi::xml_node FindEntry(const std::string& name) const;
 
-    // Writes the whole document over the file, atomically, without declaration or added whitespace.
+    // Writes the whole document over the file, atomically, adding no declaration or whitespace.
     void Save() const;
     // The document as Save writes it.
     std::string Serialize() const;
@@ -37,9 +38,16 @@ public:
             fn(e);
     }
 
+    // How the loaded file held its text; Save writes it the same way.
+    enum class TextForm { Utf8, Windows1252, Wide };
+    TextForm form() const noexcept { return form_; }
+
 private:
     std::filesystem::path file_;
     std::string buffer_; // the file's text, parsed in place
+    TextForm form_ = TextForm::Utf8;
+    bool bom_ = false;                                  // the file began with a byte order mark
+    pugi::xml_encoding encoding_ = pugi::encoding_utf8; // of the file's bytes (UTF-16 or 32 stay so)
     pugi::xml_document doc_;
     bool loaded_ = false;
     mutable std::unique_ptr<pugi::xpath_variable_set> vars_;

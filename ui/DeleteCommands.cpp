@@ -28,11 +28,9 @@ void frmAdmin::mnuPopupEliminarBrio_Click() {
     if (!confirmed(this, QStringLiteral("La tarea [") + name +
                              QStringLiteral("] será eliminada del listado de tareas de brio.")))
         return;
-    // After a failed deletion the view is not reloaded.
-    RunReported(this, [&] {
-        NewAdminTask()->RemoveBrioTask(name.toStdString(), false);
-        FillTaskList(0);
-    });
+    // Also after a failure the view is reloaded, so that it shows what was done.
+    RunReported(this, [&] { NewAdminTask()->RemoveBrioTask(name.toStdString(), false); });
+    RunReported(this, [&] { FillTaskList(0); });
 }
 
 void frmAdmin::mnuPopupEliminarWindow_Click() {
@@ -45,15 +43,15 @@ void frmAdmin::mnuPopupEliminarWindow_Click() {
         question += QStringLiteral(" y  del listado de tareas de brio.");
     if (!confirmed(this, question))
         return;
+    // The list entry may be gone although the scheduler then failed: the view is reloaded in any case.
     RunReported(this, [&] {
         std::unique_ptr<clsAdminTask> admin = NewAdminTask();
         if (systemView)
             admin->RemoveSystemTask(name.toStdString());
         else
             admin->RemoveBrioTask(name.toStdString(), true);
-        admin.reset();
-        FillTaskList(systemView ? 1 : 0);
     });
+    RunReported(this, [&] { FillTaskList(systemView ? 1 : 0); });
 }
 
 } // namespace brio

@@ -73,6 +73,9 @@ void SelectionMenu::LoadSelections(const std::filesystem::path& programFolder) {
                 throw BrioError(err::PathFileAccess, file.string());
             const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
             for (const std::string& line : SplitLines(Utf8OrLatin(bytes))) {
+                // A blank line (a trailing one, or one left between selections) is no selection.
+                if (QString::fromStdString(line).trimmed().isEmpty())
+                    continue;
                 // The entry exists before its line is read; a faulty line takes it away again below.
                 QAction* entry = addEntry();
                 const QStringList fields = QString::fromStdString(line).split(QLatin1Char('\t'));

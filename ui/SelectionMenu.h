@@ -29,7 +29,8 @@ public:
     // The entry's tag: the selection bit number written in decimal; empty for indexes 0 and 1.
     QString Tag(int index) const;
 
-    // Adds one entry per line of Seleccion.ini in `programFolder`. Any error ends the loading silently;
+    // Adds one entry per line of Seleccion.ini in `programFolder`; blank lines are skipped. Any error ends
+    // the loading silently;
     // the entries of the lines before it stay, and the separator then stays hidden.
     void LoadSelections(const std::filesystem::path& programFolder);
 

@@ -11,7 +11,13 @@ namespace brio {
 
 namespace {
 constexpr std::int32_t kStateMissingProgram = 128;
+const QString kStateError = QStringLiteral("Error");
+const QString kStateDisabled = QStringLiteral("Deshabilitada");
 } // namespace
+
+QStringList TaskListFiller::StateTexts() {
+    return {kStateError, kStateDisabled};
+}
 
 TaskListFiller::TaskListFiller(TaskListView* list, TaskListModel* model, TaskIconCache* images)
     : list_(list), model_(model), images_(images) {}
@@ -22,9 +28,9 @@ TaskRow TaskListFiller::MakeRow(const clsTarea& task, int icon) {
     row.icon = icon;
     row.checked = task.Seleccion() != 0;
     if ((task.State() & kStateMissingProgram) == kStateMissingProgram)
-        row.state = QStringLiteral("Error");
+        row.state = kStateError;
     else if (!task.Enabled())
-        row.state = QStringLiteral("Deshabilitada");
+        row.state = kStateDisabled;
     if (task.StartTimeRandom() != 0)
         row.rnd = QString::number(task.StartTimeRandom());
     row.schedule = QString::fromStdString(task.Text());

@@ -2,6 +2,8 @@
 
 #include "clsTarea.h"
 
+#include <QStringList>
+
 #include <cstdint>
 
 namespace brio {
@@ -24,6 +26,8 @@ public:
 
     // The row of one record with the given image.
     static TaskRow MakeRow(const clsTarea& task, int icon);
+    // Every text the " Estado" column can show.
+    static QStringList StateTexts();
 
 private:
     TaskListView* list_;

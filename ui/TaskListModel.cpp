@@ -132,7 +132,8 @@ void TaskListModel::AppendRows(std::vector<TaskRow> rows) {
             endInsertRows();
     }
     if (accepted < rows.size())
-        throw BrioError(err::KeyNotUnique);
+        throw BrioError(err::KeyNotUnique,
+                        "la tarea «" + rows[accepted].name.toStdString() + "» está repetida");
 }
 
 int TaskListModel::RowOfKey(const QString& key) const {

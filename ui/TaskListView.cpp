@@ -4,12 +4,14 @@
 
 #include "Twips.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
-namespace brio {
+#include <algorithm>
 
-namespace {} // namespace
+namespace brio {
 
 TaskListView::TaskListView(QWidget* parent) : QTreeView(parent) {
     setRootIsDecorated(false);
@@ -57,6 +59,59 @@ void TaskListView::SetCurrentRow(int row) {
     const QModelIndex cell = model_->index(row, TaskListModel::ColName);
     selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     scrollTo(cell);
+}
+
+void TaskListView::FitColumnTo(int column, const QStringList& texts) {
+    fits_.insert(column, texts);
+    applyColumnFits();
+}
+
+void TaskListView::applyColumnFits() {
+    // A cell's text has the focus frame's margin and one pixel on each side; the header its own padding.
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    for (auto it = fits_.cbegin(); it != fits_.cend(); ++it) {
+        int wanted = 0;
+        for (const QString& text : it.value())
+            wanted = std::max(wanted, fontMetrics().horizontalAdvance(text) + margin);
+        wanted = std::max(wanted, header()->sectionSizeHint(it.key()));
+        if (columnWidth(it.key()) < wanted)
+            setColumnWidth(it.key(), wanted);
+    }
+}
+
+void TaskListView::changeEvent(QEvent* event) {
+    QTreeView::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        applyColumnFits();
+}
+
+QPoint TaskListView::CurrentRowMenuPos() const {
+    const int r = CurrentRow();
+    if (r < 0)
+        return viewport()->mapToGlobal(QPoint(0, 0));
+    const QRect cell = visualRect(model_->index(r, 0));
+    return viewport()->mapToGlobal(QPoint(cell.left() + cell.height(), cell.bottom()));
+}
+
+void TaskListView::keyPressEvent(QKeyEvent* event) {
+    const bool shiftF10 =
+        event->key() == Qt::Key_F10 && (event->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier;
+    if (event->key() == Qt::Key_Menu || shiftF10) {
+        event->accept();
+        emit MenuKey();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void TaskListView::contextMenuEvent(QContextMenuEvent* event) {
+    // The mouse's menu opens on the right button's release; the keyboard's comes here on some platforms.
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        event->accept();
+        emit MenuKey();
+        return;
+    }
+    event->ignore();
 }
 
 void TaskListView::mouseReleaseEvent(QMouseEvent* event) {

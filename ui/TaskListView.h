@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QStringList>
 #include <QTreeView>
 
 namespace brio {
@@ -22,16 +24,29 @@ public:
     QString CurrentText() const;
     // Makes a row current (selected); -1 clears the current row.
     void SetCurrentRow(int row);
+    // Keeps `column` at least as wide as the widest of `texts` in the list's font, now and after a font
+    // change.
+    void FitColumnTo(int column, const QStringList& texts);
+    // Where a context menu opened from the keyboard appears: below the current row's text, on the screen.
+    QPoint CurrentRowMenuPos() const;
 
 signals:
     // A mouse button was released over the list: the button released and the modifiers held.
     void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint globalPos);
+    // The context menu was asked for from the keyboard (the Menu key or Shift+F10).
+    void MenuKey();
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void applyColumnFits();
+
     TaskListModel* model_ = nullptr;
+    QHash<int, QStringList> fits_;
 };
 
 } // namespace brio

@@ -109,6 +109,7 @@ void frmAdmin::buildControls() {
     model_ = new TaskListModel(images_.get(), this);
     list_->setTaskModel(model_);
     filler_ = std::make_unique<TaskListFiller>(list_, model_, images_.get());
+    list_->FitColumnTo(TaskListModel::ColState, TaskListFiller::StateTexts());
 
     popup_ = new TaskPopupMenu(this);
 
@@ -146,6 +147,7 @@ void frmAdmin::connectMenus() {
 
     connect(toolbar_, &AdminToolbar::ButtonClick, this, &frmAdmin::Toolbar1_ButtonClick);
     connect(list_, &TaskListView::MouseUp, this, &frmAdmin::lvwTareas_MouseUp);
+    connect(list_, &TaskListView::MenuKey, this, &frmAdmin::lvwTareas_MenuKey);
     // cmdCerrar has no action.
 }
 
@@ -361,6 +363,12 @@ void frmAdmin::lvwTareas_MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers /
         return;
     // The chosen item's command runs once the menu has closed.
     popup_->popup(globalPos);
+}
+
+void frmAdmin::lvwTareas_MenuKey() {
+    if (!PreparePopup())
+        return;
+    popup_->popup(list_->CurrentRowMenuPos());
 }
 
 void frmAdmin::Toolbar1_ButtonClick(QAction* Button) {

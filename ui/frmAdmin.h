@@ -55,6 +55,8 @@ public:
     // or rows without a current one).
     bool PreparePopup();
     void lvwTareas_MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, QPoint globalPos);
+    // The Menu key or Shift+F10 in the list: the context menu of the current row, below it.
+    void lvwTareas_MenuKey();
     void Toolbar1_ButtonClick(QAction* Button);
     void Form_KeyUp(int KeyCode, Qt::KeyboardModifiers Shift);
     void Form_Resize();
@@ -115,7 +117,7 @@ private:
     void ExportCheckedTasks();
     // The flow both share: checked names, the question, the account, the work, the success message.
     void TransferCheckedTasks(const QString& nothingChecked, const QString& question, const QString& success,
-                              void (clsAdminTask::*work)(const NameList&));
+                              void (clsAdminTask::*work)(const NameList&, NameProgress*));
     void GenerateLauncherTasks();
     void RepairTasks();
     void RequestAccount();

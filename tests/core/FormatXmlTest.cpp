@@ -1,3 +1,4 @@
+#include "ErrorOf.h"
 #include "ListFixture.h"
 
 #include <filesystem>
@@ -81,4 +82,64 @@ TEST(IndentXmlLine, LinesWithTabsPassUnchangedAndTheLevelNeverGoesNegative) {
     AdminListFile l("/nonexistent", HostPaths({}));
     EXPECT_EQ(l.IndentXmlLine("\t<a><b/></a>"), "\t<a><b/></a>");
     EXPECT_EQ(l.IndentXmlLine("</a></b><c/>"), "\r\n</a>\r\n</b>\r\n<c/>");
+}
+
+TEST_F(FormatXml, WhatCannotBeFormattedSafelyIsLeftAsItWas) {
+    const std::string utf16 = std::string("\xFF\xFE", 2) + [] {
+        std::string wide;
+        for (char c : std::string("<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\"/></TAREAS>"))
+            wide += std::string{c, '\0'};
+        return wide;
+    }();
+    const std::string cases[] = {
+        "<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\"></TAREAS>", // does not parse
+        "<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\"/></TAREAS></TAREAS>",
+        utf16, // the reader takes it, but line breaks of single bytes would break it
+    };
+    for (const std::string& text : cases) {
+        writeList(text);
+        EXPECT_EQ(ErrorOf([&] { list().FormatXML(); }), err::PathFileAccess);
+        EXPECT_EQ(readList(), text);
+        EXPECT_FALSE(std::filesystem::exists(home / "TaskConfig.XML_"));
+    }
+}
+
+TEST_F(FormatXml, OutputIsLinearParsesAndSettlesInOneRun) {
+    std::string deep = "<TAREAS briopath=\"\">";
+    for (int i = 0; i < 2000; ++i)
+        deep += "<a>";
+    for (int i = 0; i < 2000; ++i)
+        deep += "</a>";
+    deep += "</TAREAS>";
+    const std::string cases[] = {
+        deep,
+        // The declaration stays first; comments stay.
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!-- lista --><TAREAS briopath=\"\"><TAREA name=\"a\" "
+        "applicationName=\"b\"/></TAREAS>",
+        // A long first line without markup before the root.
+        std::string(30, ' ') + "<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\"/></TAREAS>",
+        // Windows-1252 bytes pass unchanged.
+        "<TAREAS briopath=\"\"><TAREA name=\"A\xF1o\" applicationName=\"b\"/></TAREAS>",
+    };
+    for (const std::string& text : cases) {
+        writeList(text);
+        list().FormatXML();
+        const std::string once = readList();
+        EXPECT_LT(once.size(), 20 * text.size()) << "indentation must not grow with depth";
+        EXPECT_EQ(once.substr(0, 5) == "<?xml", text.substr(0, 5) == "<?xml");
+        EXPECT_NO_THROW(AdminListFile(home.path(), HostPaths({})).getXMLTaskList());
+        list().FormatXML();
+        EXPECT_EQ(readList(), once) << "a second run changes nothing";
+    }
+    EXPECT_NE(readList().find("A\xF1o"), std::string::npos);
+}
+
+TEST_F(FormatXml, AStaleTemporaryIsRemovedAndNeverWrittenThrough) {
+    writeList("<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\"/></TAREAS>");
+    WriteText(home / "otro.txt", "intacto");
+    std::filesystem::create_hard_link(home / "otro.txt", home / "TaskConfig.XML_");
+    list().FormatXML();
+    EXPECT_EQ(ReadText(home / "otro.txt"), "intacto");
+    EXPECT_FALSE(std::filesystem::exists(home / "TaskConfig.XML_"));
+    EXPECT_EQ(readList().substr(0, 2), "\r\n");
 }

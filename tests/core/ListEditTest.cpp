@@ -2,6 +2,7 @@
 #include "ListFixture.h"
 
 #include <filesystem>
+#include <unistd.h>
 
 using namespace brio;
 using namespace brio::test;
@@ -89,11 +90,57 @@ TEST_F(ListEdit, SavesKeepPermissionsAndLeaveNoTemporaryFiles) {
     list().SetXMLAttr("Copia", "disabled", "1");
     EXPECT_EQ(std::filesystem::status(listFile()).permissions(), std::filesystem::perms(0640));
     int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(home.path())) {
-        (void)entry;
-        ++files;
-    }
+    for (const auto& entry : std::filesystem::directory_iterator(home.path()))
+        files += entry.path().filename() != ".TaskConfig.XML.lock"; // the writers' lock stays
     EXPECT_EQ(files, 1);
+}
+
+TEST_F(ListEdit, SavesKeepWhatTheFileHoldsBesidesEntriesAndItsEncoding) {
+    struct Case {
+        std::string before, after;
+    };
+    const std::string entry = "<TAREA name=\"A\xF1o\" applicationName=\"x\" disabled=\"0\"/>";
+    const Case cases[] = {
+        // Declaration and comments stay.
+        // (line breaks between them, outside the root, are not kept)
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- copia -->\r\n<TAREAS briopath=\"\"><!-- a -->"
+         "<TAREA name=\"Año\" applicationName=\"x\" disabled=\"0\"/></TAREAS>",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!-- copia --><TAREAS briopath=\"\"><!-- a -->"
+         "<TAREA name=\"Año\" applicationName=\"x\" disabled=\"1\"/></TAREAS>"},
+        // Windows-1252 bytes are read as such and written back unchanged.
+        {"<TAREAS briopath=\"\">" + entry + "</TAREAS>",
+         "<TAREAS briopath=\"\"><TAREA name=\"A\xF1o\" applicationName=\"x\" disabled=\"1\"/></TAREAS>"},
+    };
+    for (const Case& c : cases) {
+        writeList(c.before);
+        AdminListFile l = list();
+        ASSERT_EQ(l.getXMLTaskList().at(0).Name(), "Año");
+        l.SetXMLAttr("Año", "disabled", "1");
+        EXPECT_EQ(readList(), c.after);
+    }
+    // UTF-16 stays UTF-16.
+    std::string wide = "\xFF\xFE";
+    for (char ch : std::string("<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"x\"/></TAREAS>"))
+        wide += std::string{ch, '\0'};
+    writeList(wide);
+    list().SetXMLAttr("a", "disabled", "1");
+    const std::string saved = readList();
+    EXPECT_EQ(saved.substr(0, 4), std::string("\xFF\xFE<\0", 4));
+    EXPECT_EQ(list().GetXMLAttr("a", "disabled"), "1");
+}
+
+TEST_F(ListEdit, AReadOnlyListFileIsNotReplaced) {
+    std::filesystem::permissions(listFile(), std::filesystem::perms(0444));
+    if (::access(listFile().c_str(), W_OK) == 0)
+        GTEST_SKIP() << "root may write any file";
+    const std::string before = readList();
+    try {
+        list().SetXMLAttr("Copia", "disabled", "1");
+        FAIL();
+    } catch (const BrioError& e) {
+        EXPECT_EQ(e.number(), err::PermissionDenied);
+    }
+    EXPECT_EQ(readList(), before);
 }
 
 TEST_F(ListEdit, MissingListFileIsNeitherReadNorCreated) {

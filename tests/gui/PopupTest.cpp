@@ -7,6 +7,7 @@
 #include "TaskPopupMenu.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QTest>
 
 namespace brio::test {
@@ -78,6 +79,45 @@ TEST_F(PopupTest, NoMenuOnAnEmptyListALeftClickOrWithoutACurrentRow) {
     window().lvwTareas()->SetCurrentRow(-1);
     EXPECT_FALSE(Click(-1, Qt::RightButton)); // below the rows, no current row
     EXPECT_TRUE(Click(0, Qt::RightButton));
+}
+
+// The Menu key and Shift+F10 open the menu on the current row, and its commands are reached by their keys.
+TEST_F(PopupTest, TheKeyboardOpensTheMenuOnTheCurrentRowAndRunsItsCommands) {
+    WriteList({{.name = "Cierre diario"}, {.name = "Copia"}});
+    Open();
+    TaskListView* list = window().lvwTareas();
+    TaskPopupMenu& p = *window().mnuPopup();
+    list->setFocus();
+    list->SetCurrentRow(1);
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {{Qt::Key_Menu, Qt::NoModifier},
+                                                              {Qt::Key_F10, Qt::ShiftModifier}};
+    for (const auto& [key, modifiers] : keys) {
+        QTest::keyClick(list, key, modifiers);
+        EXPECT_TRUE(p.isVisible()) << key;
+        EXPECT_EQ(Text(p.mnuPopupDeshabilitarSeleccionada), "Deshabilitar [Copia]");
+        EXPECT_TRUE(list->viewport()->rect().contains(list->viewport()->mapFromGlobal(p.pos())))
+            << "the menu opens by the row, not where the mouse happens to be";
+        p.hide();
+    }
+    QTest::keyClick(list, Qt::Key_F10); // F10 alone is the menu bar's key, not the list's
+    EXPECT_FALSE(p.isVisible());
+
+    // Menu key, D(eshabilitar), Enter on its first item: the current entry is disabled.
+    QTest::keyClick(list, Qt::Key_Menu);
+    ASSERT_TRUE(p.isVisible());
+    QTest::keyClick(&p, Qt::Key_D);
+    QWidget* submenu = QApplication::activePopupWidget();
+    ASSERT_NE(submenu, &p);
+    ASSERT_NE(submenu, nullptr);
+    QTest::keyClick(submenu, Qt::Key_Return);
+    EXPECT_EQ(Attr("Copia", "disabled"), "1");
+    EXPECT_EQ(Attr("Cierre diario", "disabled"), "0");
+    EXPECT_EQ(Cell(1, TaskListModel::ColState), "Deshabilitada");
+
+    // No current row: no menu.
+    list->SetCurrentRow(-1);
+    QTest::keyClick(list, Qt::Key_Menu);
+    EXPECT_FALSE(p.isVisible());
 }
 
 } // namespace brio::test

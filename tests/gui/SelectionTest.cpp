@@ -94,13 +94,24 @@ TEST_F(SelectionTest, WithoutTheFileOnlyMarkAllIsShown) {
 }
 
 TEST_F(SelectionTest, FaultyLineEndsLoadingSilentlyAndTheSeparatorStaysHidden) {
-    WriteSelections("1\tUna\r\n\r\n2\tOtra\r\n");
+    WriteSelections("1\tUna\r\nsin tabulador\r\n2\tOtra\r\n");
     Open();
     SelectionMenu& menu = *window().menus().mnuSeleccionOP;
     ASSERT_EQ(menu.Count(), 3);
     EXPECT_EQ(menu.Entry(2)->text(), "Una");
     EXPECT_FALSE(menu.Entry(1)->isVisible());
     EXPECT_TRUE(TakeMessages().empty());
+}
+
+TEST_F(SelectionTest, BlankLinesAreSkipped) {
+    WriteSelections("\r\n1\tUna\r\n\r\n \t \r\n2\tOtra\r\n\r\n");
+    Open();
+    SelectionMenu& menu = *window().menus().mnuSeleccionOP;
+    ASSERT_EQ(menu.Count(), 4);
+    EXPECT_EQ(menu.Entry(2)->text(), "Una");
+    EXPECT_EQ(menu.Entry(3)->text(), "Otra");
+    EXPECT_EQ(menu.Tag(3), "2");
+    EXPECT_TRUE(menu.Entry(1)->isVisible());
 }
 
 TEST_F(SelectionTest, ApplyingChecksRowsWithTheBitAndMovesTheMenuMark) {

@@ -39,6 +39,14 @@ TEST_F(ViewTest, ListFileRowsShowStateRandomMinutesScheduleAndMarks) {
     EXPECT_EQ(w.tasks()->row(0).icon, TaskIconCache::kEnabled);
     EXPECT_EQ(w.tasks()->row(1).icon, TaskIconCache::kDisabled);
     EXPECT_TRUE(TakeMessages().empty());
+    // " Estado" is never cut: it is as wide as its longest text in the list's font, also a larger one.
+    for (const double points : {8.25, 14.0}) {
+        QFont font = w.lvwTareas()->font();
+        font.setPointSizeF(points);
+        w.lvwTareas()->setFont(font);
+        const int text = QFontMetrics(font).horizontalAdvance(QStringLiteral("Deshabilitada"));
+        EXPECT_GT(w.lvwTareas()->columnWidth(TaskListModel::ColState), text) << points;
+    }
 }
 
 TEST_F(ViewTest, DuplicateNameReportsTheKeyErrorAndKeepsTheRowsBeforeIt) {
@@ -47,7 +55,7 @@ TEST_F(ViewTest, DuplicateNameReportsTheKeyErrorAndKeepsTheRowsBeforeIt) {
     EXPECT_EQ(Names(), (std::vector<std::string>{"A", "B"}));
     ASSERT_EQ(MsgBox::log().size(), 1);
     const MsgBox::Shown shown = MsgBox::log().front();
-    EXPECT_EQ(shown.text, "Error 35602 (La clave no es única en la colección)");
+    EXPECT_EQ(shown.text, "Error 35602 (La clave no es única en la colección: la tarea «A» está repetida)");
     EXPECT_EQ(shown.title, "BrioSchedule");
     EXPECT_EQ(shown.icon, MsgIcon::Critical);
     EXPECT_EQ(shown.buttons, QMessageBox::Ok);
@@ -183,6 +191,8 @@ TEST_F(ViewTest, UnreadableListFileIsReportedAndTheMenuStatesStay) {
     const auto messages = TakeMessages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind("Error 75 (", 0), 0u) << messages[0];
+    EXPECT_NE(messages[0].find("no es un XML válido: "), std::string::npos) << messages[0];
+    EXPECT_EQ(messages[0].find("parsing"), std::string::npos) << "the parser's words in Spanish";
     EXPECT_TRUE(w.menus().mnuVerTareasBrio->isChecked());
     EXPECT_EQ(w.windowTitle(), "Tareas Programadas de Brio");
     EXPECT_EQ(w.tasks()->count(), 0);
