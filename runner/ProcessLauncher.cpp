@@ -1,0 +1,170 @@
+#include "ProcessLauncher.h"
+
+#include <security/pam_appl.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/close_range.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace brio {
+
+namespace {
+
+// The runner asks nothing of anyone: every prompt fails the conversation.
+int noConversation(int, const pam_message**, pam_response**, void*) {
+    return PAM_CONV_ERR;
+}
+
+void report(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;
+        done += static_cast<std::size_t>(written);
+    }
+}
+
+[[noreturn]] void failChild(int fd, const std::string& text) {
+    report(fd, text);
+    ::_exit(127);
+}
+
+// PAM's account and session steps for the task's account, in the child, still as root. The session is
+// handed to the program the child becomes (PAM_DATA_SILENT), as programs that exec after PAM do.
+void checkAccount(int fd, const std::string& service, const std::string& user) {
+    const pam_conv conversation{&noConversation, nullptr};
+    pam_handle_t* handle = nullptr;
+    int status = pam_start(service.c_str(), user.c_str(), &conversation, &handle);
+    if (status != PAM_SUCCESS)
+        failChild(fd, "no se puede iniciar la comprobación PAM (servicio «" + service + "») de la cuenta «" +
+                          user + "»: " + (handle ? pam_strerror(handle, status) : "error de PAM"));
+    status = pam_acct_mgmt(handle, PAM_SILENT);
+    if (status != PAM_SUCCESS)
+        failChild(fd, "PAM (servicio «" + service + "») no admite la cuenta «" + user +
+                          "»: " + pam_strerror(handle, status));
+    status = pam_open_session(handle, PAM_SILENT);
+    if (status != PAM_SUCCESS)
+        failChild(fd, "PAM (servicio «" + service + "») no abre la sesión de la cuenta «" + user +
+                          "»: " + pam_strerror(handle, status));
+    pam_end(handle, PAM_SUCCESS | PAM_DATA_SILENT);
+}
+
+std::string systemText(const char* what, int code) {
+    return std::string(what) + ": " + std::strerror(code);
+}
+
+} // namespace
+
+std::string RunnerPamService() {
+    if (::access("/etc/pam.d/brioschedule-runner", F_OK) == 0 ||
+        ::access("/usr/lib/pam.d/brioschedule-runner", F_OK) == 0)
+        return "brioschedule-runner";
+    return "other";
+}
+
+StartedProcess ForkLauncher::Start(const LaunchPlan& plan) {
+    StartedProcess started;
+    int output[2];
+    int errors[2];
+    if (::pipe2(output, O_CLOEXEC) != 0) {
+        started.failure = systemText("no se puede crear la tubería de salida", errno);
+        return started;
+    }
+    if (::pipe2(errors, O_CLOEXEC) != 0) {
+        started.failure = systemText("no se puede crear la tubería de errores", errno);
+        ::close(output[0]);
+        ::close(output[1]);
+        return started;
+    }
+    // Everything the child needs is made before fork: after it, the child only calls the system.
+    std::vector<char*> argv;
+    for (const std::string& arg : plan.argv)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const std::string& item : plan.env)
+        envp.push_back(const_cast<char*>(item.c_str()));
+    envp.push_back(nullptr);
+
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        started.failure = systemText("no se puede crear el proceso", errno);
+        for (int fd : {output[0], output[1], errors[0], errors[1]})
+            ::close(fd);
+        return started;
+    }
+    if (pid == 0) {
+        const int fd = errors[1];
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        for (int signal = 1; signal < NSIG; ++signal)
+            ::signal(signal, SIG_DFL);
+        if (::setsid() < 0)
+            failChild(fd, systemText("no se puede crear la sesión del proceso", errno));
+        if (plan.switchUser) {
+            checkAccount(fd, pamService_, plan.user);
+            if (::initgroups(plan.user.c_str(), plan.gid) != 0)
+                failChild(
+                    fd, systemText(("no se pueden tomar los grupos de «" + plan.user + "»").c_str(), errno));
+            if (::setgid(plan.gid) != 0 || ::setuid(plan.uid) != 0)
+                failChild(fd,
+                          systemText(("no se puede cambiar a la cuenta «" + plan.user + "»").c_str(), errno));
+            if (plan.uid != 0 && ::setuid(0) == 0)
+                failChild(fd, "el cambio a la cuenta «" + plan.user + "» se podría deshacer");
+        }
+        if (::chdir(plan.folder.c_str()) != 0)
+            failChild(fd, systemText(("no se puede entrar en la carpeta de trabajo «" + plan.folder.string() +
+                                      "» como «" + plan.user + "»")
+                                         .c_str(),
+                                     errno));
+        const int null = ::open("/dev/null", O_RDONLY);
+        if (null < 0 || ::dup2(null, 0) < 0 || ::dup2(output[1], 1) < 0 || ::dup2(output[1], 2) < 0)
+            failChild(fd, systemText("no se puede preparar la entrada y la salida", errno));
+        ::umask(022);
+        // Every other descriptor closes at exec; the error pipe stays usable until then.
+        ::syscall(SYS_close_range, 3U, ~0U, CLOSE_RANGE_CLOEXEC);
+        ::execve(argv[0], argv.data(), envp.data());
+        failChild(fd,
+                  systemText(("no se puede ejecutar «" + plan.argv[0] + "» como «" + plan.user + "»").c_str(),
+                             errno));
+    }
+    ::close(output[1]);
+    ::close(errors[1]);
+    // The error pipe closes at exec: nothing read means the program runs.
+    std::string failure;
+    char buffer[512];
+    for (;;) {
+        const ssize_t got = ::read(errors[0], buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        failure.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(errors[0]);
+    if (!failure.empty()) {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        ::close(output[0]);
+        started.failure = std::move(failure);
+        return started;
+    }
+    ::fcntl(output[0], F_SETFL, ::fcntl(output[0], F_GETFL) | O_NONBLOCK);
+    started.pid = pid;
+    started.output = output[0];
+    return started;
+}
+
+} // namespace brio

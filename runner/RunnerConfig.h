@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brio {
+
+// The runner's configuration file: lines KEY=VALUE, blank lines and lines starting with '#' ignored.
+struct RunnerConfig {
+    std::string serviceUser = "nobody"; // ServiceUser: the account of tasks that name none
+    std::string wineCommand = "wine";   // WineCommand: runs .exe, .com, .bat and .cmd programs
+    std::vector<std::string> problems;  // lines that were not understood (Spanish, one each)
+
+    // $BRIOSCHEDULE_RUNNER_CONF when set, else /etc/brioschedule/runner.conf.
+    static std::filesystem::path DefaultPath();
+    // The file's settings; a missing file gives the defaults. An unreadable file throws BrioError.
+    static RunnerConfig Load(const std::filesystem::path& file);
+    static RunnerConfig Parse(std::string_view text);
+};
+
+} // namespace brio

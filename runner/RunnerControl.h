@@ -1,0 +1,39 @@
+#pragma once
+
+#include "StateFolder.h"
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace brio {
+
+// The running runner's hold on its state folder: an exclusive lock on "runner.pid", which holds its
+// process id. One runner per store; the lock goes with the process, however it ends.
+class RunnerLock {
+public:
+    // Takes the lock; another runner on the same state folder is BrioError 70 naming its process.
+    explicit RunnerLock(const StateFolder& state);
+    ~RunnerLock();
+    RunnerLock(const RunnerLock&) = delete;
+    RunnerLock& operator=(const RunnerLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+// The process id of the runner working on this state folder; none when no runner runs.
+std::optional<int> RunningRunner(const StateFolder& state);
+
+// Asks the running runner to start a task now: a request file it picks up at once. No runner is
+// BrioError 91 saying so. Gives the request file, which the runner removes once it has taken it.
+std::filesystem::path RequestRun(const StateFolder& state, const std::string& name);
+// Waits until the runner has taken a request; false when it has not within `timeout`.
+bool WaitForPickup(const std::filesystem::path& request, std::chrono::milliseconds timeout);
+
+// The runner's side: the task names of the waiting requests, oldest first, each request removed.
+std::vector<std::string> TakeRequests(const StateFolder& state);
+
+} // namespace brio

@@ -1,0 +1,608 @@
+#include "RunnerCore.h"
+
+#include "BrioError.h"
+#include "TaskName.h"
+#include "TaskStore.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace brio {
+
+namespace {
+
+constexpr std::string_view kJobSuffix = ".job";
+// The most missed starts of one task recorded at once; the history keeps no more anyway.
+constexpr int kMaxMissedAtOnce = static_cast<int>(TaskState::kMaxRuns);
+
+const char* triggerName(std::int32_t type) {
+    return type == trigger::AtLogon ? "Al iniciar sesión" : "Cuando el equipo esté inactivo";
+}
+
+std::string signalName(int signal) {
+    const char* name = sigabbrev_np(signal);
+    return name ? std::string("SIG") + name : std::to_string(signal);
+}
+
+bool hasTrigger(const JobData& job, std::int32_t type) {
+    if (job.flags & taskflag::disabled)
+        return false;
+    return std::any_of(job.triggers.items().begin(), job.triggers.items().end(), [&](const SchedTrigger& t) {
+        return t.TriggerType() == type && !(t.Flags() & triggerflag::disabled);
+    });
+}
+
+} // namespace
+
+RunnerCore::RunnerCore(fs::path store, StateFolder state, RunnerOptions options, const RunnerClock& clock,
+                       ProcessLauncher& launcher, ScheduleZone zone, std::ostream& messages)
+    : store_(std::move(store)), state_(std::move(state)), options_(std::move(options)), clock_(clock),
+      launcher_(launcher), engine_(zone), messages_(messages) {}
+
+RunnerCore::~RunnerCore() {
+    for (auto& [pid, run] : runs_) {
+        if (run.output >= 0)
+            ::close(run.output);
+        if (run.log >= 0)
+            ::close(run.log);
+    }
+}
+
+void RunnerCore::say(const std::string& text) {
+    messages_ << "brioschedule-runner: " << text << '\n' << std::flush;
+}
+
+RunnerCore::Entry* RunnerCore::find(const std::string& name) {
+    const auto it = tasks_.find(name);
+    if (it != tasks_.end())
+        return &it->second;
+    const std::string key = TaskNameKey(name);
+    for (auto& [other, entry] : tasks_)
+        if (TaskNameKey(other) == key)
+            return &entry;
+    return nullptr;
+}
+
+bool RunnerCore::IsRunning(const std::string& name) const {
+    return std::any_of(runs_.begin(), runs_.end(),
+                       [&](const auto& item) { return item.second.name == name; });
+}
+
+void RunnerCore::Start() {
+    state_.Ensure();
+    Rescan();
+    const Instant now = clock_.Now();
+    for (auto& [name, entry] : tasks_) {
+        if (entry.state.running) {
+            // A run the previous runner did not see end.
+            RunRecord run{entry.state.running->start,
+                          std::nullopt,
+                          std::string(runresult::error),
+                          std::nullopt,
+                          std::nullopt,
+                          "El ejecutor se detuvo mientras la tarea se ejecutaba; se desconoce cómo terminó",
+                          entry.state.running->log};
+            entry.state.running.reset();
+            record(entry, std::move(run));
+        }
+    }
+    if (!options_.bootId.empty() && state_.BootId() != options_.bootId) {
+        for (auto& [name, entry] : tasks_)
+            if (entry.usable && hasTrigger(entry.job, trigger::AtSystemStart))
+                launch(entry, now, std::nullopt, "al iniciar el sistema");
+        state_.SetBootId(options_.bootId);
+    }
+    writeUrgent();
+}
+
+void RunnerCore::Rescan() {
+    if (options_.launch.systemMode) {
+        std::string problem = StoreFolderProblem(store_);
+        if (!problem.empty()) {
+            if (problem != storeProblem_)
+                say("no se ejecuta ninguna tarea: el almacén de tareas «" + store_.string() + "» " + problem);
+            storeProblem_ = problem;
+            while (!tasks_.empty())
+                remove(tasks_.begin()->first);
+            return;
+        }
+        storeProblem_.clear();
+    }
+    std::set<std::string> present;
+    if (DIR* dir = ::opendir(store_.c_str())) {
+        while (const dirent* item = ::readdir(dir)) {
+            const std::string_view file = item->d_name;
+            if (file.size() > kJobSuffix.size() && file.ends_with(kJobSuffix) && file.front() != '.')
+                present.emplace(file.substr(0, file.size() - kJobSuffix.size()));
+        }
+        ::closedir(dir);
+    } else {
+        say("no se puede leer el almacén de tareas «" + store_.string() + "»: " + std::strerror(errno));
+        return;
+    }
+    std::vector<std::string> gone;
+    for (const auto& [name, entry] : tasks_)
+        if (!present.count(name))
+            gone.push_back(name);
+    for (const std::string& name : gone)
+        remove(name);
+    const bool starting = firstScan_;
+    firstScan_ = false;
+    for (const std::string& name : present)
+        refresh(name, starting);
+    writeUrgent();
+}
+
+void RunnerCore::TaskFileChanged(const std::string& fileName) {
+    if (fileName.size() <= kJobSuffix.size() || !fileName.ends_with(kJobSuffix) || fileName.front() == '.')
+        return;
+    if (!storeProblem_.empty())
+        return;
+    refresh(fileName.substr(0, fileName.size() - kJobSuffix.size()), false);
+    writeUrgent();
+}
+
+void RunnerCore::refresh(const std::string& name, bool starting) {
+    if (!TaskNameProblem(name).empty())
+        return; // the store itself reports such files
+    const fs::path file = store_ / (name + std::string(kJobSuffix));
+    FileStamp stamp;
+    if (!StampOf(file, stamp)) {
+        remove(name);
+        return;
+    }
+    auto found = tasks_.find(name);
+    if (found != tasks_.end() && found->second.stamp == stamp)
+        return;
+    const Instant now = clock_.Now();
+    const bool isNew = found == tasks_.end();
+    if (isNew) {
+        found = tasks_.emplace(name, Entry{}).first;
+        Entry& entry = found->second;
+        entry.name = name;
+        std::string problem;
+        entry.state = state_.Read(name, &problem);
+        if (!problem.empty())
+            say("se empieza de nuevo el estado de la tarea «" + name + "»: " + problem);
+        // On the first reading a recorded next start in the past is due (and late, so missed).
+        entry.cursor = now - 1s;
+        if (starting && entry.state.next && *entry.state.next <= now)
+            entry.cursor = *entry.state.next - 1s;
+    }
+    Entry& entry = found->second;
+    entry.stamp = stamp;
+    TaskFile read;
+    std::string problem;
+    bool missing = false;
+    if (!ReadTaskFile(file, options_.launch.systemMode, read, problem, missing)) {
+        if (missing) {
+            remove(name);
+            return;
+        }
+        entry.usable = false;
+        unqueue(entry);
+        entry.next.reset();
+        const std::string text = "el archivo de tarea «" + file.string() + "» " + problem + "; no se ejecuta";
+        if (entry.state.problem != text) {
+            say("tarea «" + name + "»: " + text);
+            entry.state.problem = text;
+            entry.state.next.reset();
+            entry.dirty = entry.urgent = true;
+        }
+        return;
+    }
+    entry.usable = true;
+    entry.job = std::move(read.job);
+    if (!entry.state.problem.empty()) {
+        entry.state.problem.clear();
+        entry.dirty = entry.urgent = true;
+    }
+    if (!isNew)
+        entry.cursor = std::max(entry.cursor, now - 1s); // a changed task starts over from now
+    noteUnsupported(entry);
+    schedule(entry);
+}
+
+void RunnerCore::remove(const std::string& name) {
+    const auto found = tasks_.find(name);
+    if (found == tasks_.end())
+        return;
+    unqueue(found->second);
+    if (found->second.dirty)
+        write(found->second);
+    tasks_.erase(found);
+}
+
+void RunnerCore::unqueue(Entry& entry) {
+    if (entry.next)
+        queue_.erase({entry.next->start, entry.name});
+}
+
+void RunnerCore::schedule(Entry& entry) {
+    unqueue(entry);
+    entry.next.reset();
+    if (entry.usable) {
+        const Schedule found = engine_.Next(entry.job.triggers, entry.job.flags, entry.cursor, 1);
+        if (!found.starts.empty()) {
+            entry.next = found.starts.front();
+            queue_.emplace(entry.next->start, entry.name);
+        }
+    }
+    const std::optional<Instant> next = entry.next ? std::optional<Instant>(entry.next->start) : std::nullopt;
+    if (entry.state.next != next) {
+        entry.state.next = next;
+        entry.dirty = true;
+    }
+}
+
+void RunnerCore::noteUnsupported(Entry& entry) {
+    for (const std::int32_t type : {trigger::AtLogon, trigger::OnIdle}) {
+        const std::string note = "unsupported-trigger-" + std::to_string(type);
+        if (!hasTrigger(entry.job, type) || entry.state.Noted(note))
+            continue;
+        entry.state.notes.push_back(note);
+        record(entry, RunRecord{clock_.Now(),
+                                std::nullopt,
+                                std::string(runresult::skipped),
+                                std::nullopt,
+                                std::nullopt,
+                                std::string("El desencadenador «") + triggerName(type) +
+                                    "» aún no se admite en este equipo; la tarea no se ejecuta por él",
+                                {}});
+    }
+}
+
+void RunnerCore::Poll() {
+    reap();
+    const Instant now = clock_.Now();
+    for (auto& [pid, run] : runs_) {
+        if (run.killAt && !run.terminated && now >= *run.killAt) {
+            ::kill(-pid, SIGTERM);
+            run.terminated = true;
+            run.hardKillAt = now + options_.killGrace;
+        }
+        if (run.hardKillAt && now >= *run.hardKillAt) {
+            ::kill(-pid, SIGKILL);
+            run.hardKillAt.reset();
+        }
+    }
+    while (!queue_.empty() && queue_.begin()->first <= now) {
+        const std::string name = queue_.begin()->second;
+        handleDue(tasks_.at(name), now);
+    }
+    reap();
+    writeUrgent();
+}
+
+void RunnerCore::handleDue(Entry& entry, Instant now) {
+    const brio::NextStart due = *entry.next;
+    if (now - due.start <= options_.lateness) {
+        entry.cursor = due.start;
+        launch(entry, now, due.killAt, "programada");
+        schedule(entry);
+        return;
+    }
+    // Late beyond the margin: the host slept, the clock jumped or no runner ran. None of these runs.
+    const std::string reason = "No se ejecutó a su hora: el equipo estaba suspendido, el reloj cambió o el "
+                               "ejecutor no estaba en marcha";
+    int recorded = 0;
+    entry.cursor = due.start;
+    recordMissed(entry, due.start, reason);
+    for (;;) {
+        const Schedule more = engine_.Next(entry.job.triggers, entry.job.flags, entry.cursor, 1);
+        if (more.starts.empty() || now - more.starts.front().start <= options_.lateness)
+            break;
+        if (++recorded >= kMaxMissedAtOnce) {
+            recordMissed(entry, more.starts.front().start,
+                         reason + "; hubo más inicios perdidos hasta ahora");
+            entry.cursor = now - options_.lateness;
+            break;
+        }
+        entry.cursor = more.starts.front().start;
+        recordMissed(entry, entry.cursor, reason);
+    }
+    schedule(entry);
+}
+
+void RunnerCore::recordMissed(Entry& entry, Instant start, const std::string& reason) {
+    record(entry,
+           RunRecord{
+               start, std::nullopt, std::string(runresult::missed), std::nullopt, std::nullopt, reason, {}});
+}
+
+void RunnerCore::RunNow(const std::string& name) {
+    Entry* entry = find(name);
+    if (!entry) {
+        say("se pidió ejecutar «" + name + "», que no está en el almacén de tareas");
+        return;
+    }
+    if (!entry->usable) {
+        say("se pidió ejecutar «" + entry->name + "», pero " + entry->state.problem);
+        return;
+    }
+    launch(*entry, clock_.Now(), std::nullopt, "a petición");
+    writeUrgent();
+}
+
+void RunnerCore::launch(Entry& entry, Instant now, std::optional<Instant> killAt, const std::string& why) {
+    const auto failed = [&](const std::string& reason, std::string_view result) {
+        record(entry,
+               RunRecord{now, std::nullopt, std::string(result), std::nullopt, std::nullopt, reason, {}});
+    };
+    if (IsRunning(entry.name)) {
+        failed("La ejecución anterior de la tarea aún no ha terminado; este inicio (" + why + ") se omite",
+               runresult::skipped);
+        return;
+    }
+    std::string reason;
+    const std::optional<LaunchPlan> plan = PlanLaunch(entry.job, options_.launch, reason);
+    if (!plan) {
+        failed("No se puede iniciar: " + reason, runresult::launchFailed);
+        return;
+    }
+    Run run;
+    try {
+        run.logPath = state_.NewLog(entry.name, now).string();
+    } catch (const BrioError& e) {
+        failed("No se puede crear el registro de la ejecución: " + e.description(), runresult::launchFailed);
+        return;
+    }
+    run.log = ::open(run.logPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (run.log < 0) {
+        failed("No se puede crear el registro «" + run.logPath + "»: " + std::strerror(errno),
+               runresult::launchFailed);
+        return;
+    }
+    const StartedProcess started = launcher_.Start(*plan);
+    if (started.pid < 0) {
+        ::close(run.log);
+        ::unlink(run.logPath.c_str());
+        failed("No se puede iniciar: " + started.failure, runresult::launchFailed);
+        return;
+    }
+    run.name = entry.name;
+    run.start = now;
+    run.killAt = killAt;
+    run.pid = started.pid;
+    run.output = started.output;
+    entry.state.running = RunningRun{now, started.pid, run.logPath};
+    entry.dirty = entry.urgent = true;
+    runs_.emplace(started.pid, std::move(run));
+}
+
+void RunnerCore::PumpOutput(int fd) {
+    for (auto& [pid, run] : runs_) {
+        if (run.output != fd)
+            continue;
+        char buffer[65536];
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0) {
+                if (got == 0 || errno != EAGAIN) {
+                    ::close(run.output); // every writer has gone
+                    run.output = -1;
+                }
+                return;
+            }
+            // Room is kept for the note that says the log was cut.
+            const std::size_t room = options_.logLimit > 128 ? options_.logLimit - 128 : 0;
+            std::size_t keep = static_cast<std::size_t>(got);
+            if (run.written + keep > room) {
+                keep = room > run.written ? room - run.written : 0;
+                run.cut = true;
+            }
+            if (keep > 0 && run.log >= 0 && ::write(run.log, buffer, keep) == static_cast<ssize_t>(keep))
+                run.written += keep;
+        }
+    }
+}
+
+std::vector<int> RunnerCore::OutputFds() const {
+    std::vector<int> fds;
+    for (const auto& [pid, run] : runs_)
+        if (run.output >= 0)
+            fds.push_back(run.output);
+    return fds;
+}
+
+void RunnerCore::reap() {
+    std::vector<int> ended;
+    for (auto& [pid, run] : runs_) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            finish(run, status);
+            ended.push_back(pid);
+        }
+    }
+    for (int pid : ended)
+        runs_.erase(pid);
+}
+
+void RunnerCore::finish(Run& run, int status) {
+    if (run.output >= 0) {
+        PumpOutput(run.output); // what the program wrote before it ended
+        if (run.output >= 0)
+            ::close(run.output); // a child it left behind may still hold the pipe
+        run.output = -1;
+    }
+    if (run.log >= 0) {
+        if (run.cut) {
+            const std::string note = "\n[brioschedule-runner: salida recortada; el registro de una ejecución "
+                                     "se limita a " +
+                                     std::to_string(options_.logLimit / 1024) + " KiB]\n";
+            (void)!::write(run.log, note.data(), note.size());
+        }
+        ::close(run.log);
+        run.log = -1;
+    }
+    RunRecord record{run.start, clock_.Now(), {}, std::nullopt, std::nullopt, {}, run.logPath};
+    if (WIFEXITED(status))
+        record.exitCode = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        record.signal = WTERMSIG(status);
+    if (run.stopping) {
+        record.result = runresult::killed;
+        record.reason = "Se terminó porque el ejecutor se detuvo";
+    } else if (run.terminated) {
+        record.result = runresult::killed;
+        record.reason = "Se terminó al acabar su duración";
+    } else if (record.exitCode == 0) {
+        record.result = runresult::ok;
+        record.reason = "Terminó correctamente";
+    } else if (record.exitCode) {
+        record.result = runresult::error;
+        record.reason = "Terminó con el código " + std::to_string(*record.exitCode);
+    } else {
+        record.result = runresult::error;
+        record.reason = "Terminó por la señal " + signalName(record.signal.value_or(0));
+    }
+    if (Entry* entry = find(run.name); entry && entry->name == run.name) {
+        entry->state.running.reset();
+        this->record(*entry, std::move(record));
+    } else {
+        // The task left the store while it ran: its state file still gets the run.
+        TaskState state = state_.Read(run.name);
+        state.running.reset();
+        state.Add(std::move(record));
+        try {
+            state_.Write(run.name, state);
+        } catch (const BrioError& e) {
+            say(e.description());
+        }
+    }
+    state_.PruneLogs(run.name);
+    deleteIfDone(run.name);
+}
+
+void RunnerCore::deleteIfDone(const std::string& name) {
+    Entry* entry = find(name);
+    if (!entry || !entry->usable || !(entry->job.flags & taskflag::deleteWhenDone))
+        return;
+    if (!engine_.Next(entry->job.triggers, entry->job.flags, clock_.Now(), 1).starts.empty())
+        return;
+    try {
+        TaskStore store(store_);
+        store.Refresh();
+        for (int i = 1; i <= store.Count(); ++i) {
+            if (store.Item(i)->Name() == name) {
+                store.Delete(i);
+                say("tarea «" + name + "» eliminada tras su ejecución: no tiene más inicios");
+                break;
+            }
+        }
+    } catch (const BrioError& e) {
+        say("no se puede eliminar la tarea «" + name + "» tras su ejecución: " + e.description());
+        return;
+    }
+    if (entry->dirty)
+        write(*entry);
+    remove(name);
+}
+
+void RunnerCore::record(Entry& entry, RunRecord run) {
+    entry.state.Add(std::move(run));
+    entry.dirty = entry.urgent = true;
+}
+
+void RunnerCore::write(Entry& entry) {
+    try {
+        state_.Write(entry.name, entry.state);
+    } catch (const BrioError& e) {
+        say(e.description());
+    }
+    entry.dirty = entry.urgent = false;
+}
+
+void RunnerCore::writeUrgent() {
+    for (auto& [name, entry] : tasks_)
+        if (entry.urgent)
+            write(entry);
+}
+
+bool RunnerCore::FlushStates(std::size_t most) {
+    for (auto& [name, entry] : tasks_) {
+        if (!entry.dirty)
+            continue;
+        if (most == 0)
+            return true;
+        write(entry);
+        --most;
+    }
+    return false;
+}
+
+void RunnerCore::ClockChanged() {
+    const Instant now = clock_.Now();
+    for (auto& [name, entry] : tasks_) {
+        if (entry.cursor > now)
+            entry.cursor = now - 1s; // set back: the starts from the new time on
+        schedule(entry);
+    }
+}
+
+void RunnerCore::ZoneChanged(ScheduleZone zone) {
+    engine_ = ScheduleEngine(zone);
+    const Instant now = clock_.Now();
+    for (auto& [name, entry] : tasks_) {
+        entry.cursor = std::max(entry.cursor, now - 1s);
+        schedule(entry);
+    }
+}
+
+std::optional<RunnerCore::Instant> RunnerCore::NextStart() const {
+    return queue_.empty() ? std::nullopt : std::optional<Instant>(queue_.begin()->first);
+}
+
+std::optional<RunnerCore::Instant> RunnerCore::NextWakeup() const {
+    std::optional<Instant> next = NextStart();
+    const auto consider = [&](const std::optional<Instant>& at) {
+        if (at && (!next || *at < *next))
+            next = at;
+    };
+    for (const auto& [pid, run] : runs_) {
+        if (!run.terminated)
+            consider(run.killAt);
+        consider(run.hardKillAt);
+    }
+    return next;
+}
+
+void RunnerCore::Stop(std::chrono::milliseconds wait) {
+    for (auto& [pid, run] : runs_) {
+        run.stopping = true;
+        ::kill(-pid, SIGTERM);
+    }
+    const auto until = std::chrono::steady_clock::now() + wait;
+    while (!runs_.empty() && std::chrono::steady_clock::now() < until) {
+        for (int fd : OutputFds())
+            PumpOutput(fd);
+        reap();
+        if (!runs_.empty())
+            std::this_thread::sleep_for(20ms);
+    }
+    for (auto& [pid, run] : runs_)
+        ::kill(-pid, SIGKILL);
+    for (auto& [pid, run] : runs_) {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        finish(run, status);
+    }
+    runs_.clear();
+    FlushStates(tasks_.size());
+}
+
+} // namespace brio

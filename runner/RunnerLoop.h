@@ -1,0 +1,53 @@
+#pragma once
+
+#include "FolderWatcher.h"
+#include "RunnerCore.h"
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <ostream>
+
+namespace brio {
+
+// The runner's event loop: waits (without polling) for the next start, a store change, a run request,
+// a program's output or end, a clock or time-zone change, the periodic rescan and SIGTERM / SIGINT.
+// Tells systemd READY, STATUS and WATCHDOG when systemd started the process.
+class RunnerLoop {
+public:
+    RunnerLoop(RunnerCore& core, std::filesystem::path store, std::ostream& messages);
+    ~RunnerLoop();
+    RunnerLoop(const RunnerLoop&) = delete;
+    RunnerLoop& operator=(const RunnerLoop&) = delete;
+
+    // Starts the core and runs until SIGTERM or SIGINT; then ends the runs and returns 0. Setup
+    // failures throw BrioError before anything starts.
+    int Run();
+
+    static constexpr std::chrono::minutes kRescanEvery{5};
+
+private:
+    void setUp();
+    void armWakeup();
+    void handleWatch();
+    void takeRequests();
+    void tellSystemd(bool ready);
+    void say(const std::string& text);
+
+    RunnerCore& core_;
+    std::filesystem::path store_;
+    std::ostream& messages_;
+    int epoll_ = -1;
+    int signals_ = -1;
+    int wakeup_ = -1;
+    int rescan_ = -1;
+    int watchdog_ = -1;
+    int storeWatch_ = -1;
+    int requestWatch_ = -1;
+    int zoneWatch_ = -1;
+    bool systemd_ = false;
+    std::string lastStatus_;
+    std::unique_ptr<FolderWatcher> watcher_;
+};
+
+} // namespace brio
