@@ -124,6 +124,33 @@ struct Listing {
 };
 std::unordered_map<std::string, Listing> g_listings;
 
+// Why an open task file is not trusted: not a regular file, linked under another name too (a hard link
+// could make a write land in a file elsewhere), or owned by another user than the store's folder.
+std::string trustProblem(int fd, const fs::path& file, struct stat& info) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return "no es un archivo normal";
+    if (info.st_nlink > 1)
+        return "tiene otros nombres (enlaces duros)";
+    struct stat folder {};
+    if (::stat(file.parent_path().c_str(), &folder) != 0 || folder.st_uid != info.st_uid)
+        return "pertenece a otro usuario (uid " + std::to_string(info.st_uid) + ") que el almacén de tareas";
+    return {};
+}
+
+// Whether a folder entry is the temporary of a task file (".<name>.job.XXXXXX"), which exists only
+// while a writer holds the exclusive lock: seen under any lock, it is what a killed writer left.
+bool isTaskTemporary(std::string_view entry) {
+    constexpr std::string_view kJob = ".job.";
+    if (entry.size() < 1 + 1 + kJob.size() + 6 || entry[0] != '.')
+        return false;
+    const std::size_t at = entry.size() - 6 - kJob.size();
+    if (entry.substr(at, kJob.size()) != kJob)
+        return false;
+    return std::all_of(entry.end() - 6, entry.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+}
+
 // The task name of a folder entry, or empty when the entry is not a task file.
 std::string_view taskNameOf(std::string_view entry) {
     if (entry.size() <= kSuffix.size() || !entry.ends_with(kSuffix))
@@ -141,6 +168,10 @@ template <typename Visit> bool forEachTaskFile(const fs::path& folder, int& code
     while (const dirent* entry = ::readdir(dir)) {
         if (entry->d_type == DT_DIR)
             continue;
+        if (entry->d_name[0] == '.' && isTaskTemporary(entry->d_name)) {
+            ::unlinkat(::dirfd(dir), entry->d_name, 0); // callers hold the lock: it is stale
+            continue;
+        }
         const std::string_view name = taskNameOf(entry->d_name);
         if (!name.empty())
             visit(name);
@@ -153,15 +184,16 @@ template <typename Visit> bool forEachTaskFile(const fs::path& folder, int& code
 bool readFile(const fs::path& file, std::string& content, std::string& problem, int& code,
               Stamp* stamp = nullptr) {
     code = 0;
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Never through a link, and without waiting on a FIFO in a task file's place.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         code = errno;
-        problem = SystemErrorText(code);
+        problem = code == ELOOP ? "es un enlace simbólico" : SystemErrorText(code);
         return false;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        problem = "no es un archivo normal";
+    if (std::string doubt = trustProblem(fd, file, info); !doubt.empty()) {
+        problem = doubt;
         ::close(fd);
         return false;
     }
@@ -276,6 +308,14 @@ void StoreFolder::ensureFolder() const {
         if (!S_ISDIR(info.st_mode))
             throw BrioError(err::PathNotFound,
                             "el almacén de tareas «" + folder_.string() + "» no es una carpeta");
+        // Anyone who may write here could plant a task that runs under another account.
+        if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+            char mode[8];
+            std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+            throw BrioError(err::PermissionDenied, "el almacén de tareas «" + folder_.string() +
+                                                       "» lo pueden modificar otros usuarios (permisos " +
+                                                       mode + "); no se abre");
+        }
         return;
     }
     // Create every missing folder of the path, each private to its owner.

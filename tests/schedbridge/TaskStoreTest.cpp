@@ -9,6 +9,7 @@
 #include <map>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace brio;
 using namespace brio::test;
@@ -404,4 +405,43 @@ TEST_F(TaskStoreTest, ChangesMadeOutsideTheStoreAreSeenDespiteWhatItRemembers) {
     other->NewTask("CUATRO")->Save();
     EXPECT_THROW(mine->Save(), BrioError);
     EXPECT_EQ(Names(), (std::vector<std::string>{"CUATRO", "Dos", "TRES", "Uno"}));
+}
+
+TEST_F(TaskStoreTest, OnlyTrustedTaskFilesAreReadAndAnOpenStoreIsRefused) {
+    Store("Buena");
+    const std::string job = ReadText(folder() / "Buena.job");
+    WriteText(dir_ / "fuera.job", job);
+    fs::create_symlink(dir_ / "fuera.job", folder() / "Enlace.job");
+    fs::create_hard_link(dir_ / "fuera.job", folder() / "Doble.job");
+    ASSERT_EQ(::mkfifo((folder() / "Tubo.job").c_str(), 0600), 0); // must not hang the store
+    std::vector<std::string> leftOut = {"Enlace.job", "Doble.job", "Tubo.job"};
+    if (::geteuid() == 0) { // a task planted by another user
+        WriteText(folder() / "Ajena.job", job);
+        ASSERT_EQ(::chown((folder() / "Ajena.job").c_str(), 65534, 65534), 0);
+        leftOut.push_back("Ajena.job");
+    }
+    WriteText(folder() / ".Buena.job.Zx81Qa", job); // what a writer killed before its rename left
+    testing::internal::CaptureStderr();
+    auto store = Open();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Names(), std::vector<std::string>{"Buena"});
+    for (const std::string& file : leftOut) {
+        const auto warnings = store->Warnings();
+        EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(), [&](const std::string& w) {
+            return w.find(file) != std::string::npos;
+        })) << file;
+    }
+    EXPECT_FALSE(fs::exists(folder() / ".Buena.job.Zx81Qa"));
+    EXPECT_EQ(ReadText(dir_ / "fuera.job"), job);
+
+    // A folder others may write to is not opened at all.
+    for (const fs::perms open : {fs::perms(0777), fs::perms(0770), fs::perms(01777)}) {
+        fs::permissions(folder(), open);
+        std::string why;
+        EXPECT_EQ(ErrorOf([&] { TaskStore(folder()).Refresh(); }, &why), err::PermissionDenied);
+        EXPECT_NE(why.find("otros usuarios"), std::string::npos) << why;
+        EXPECT_EQ(ErrorOf([&] { store->NewTask("Otra")->Save(); }), err::PermissionDenied);
+    }
+    fs::permissions(folder(), fs::perms(0700));
+    EXPECT_FALSE(fs::exists(folder() / "Otra.job"));
 }
