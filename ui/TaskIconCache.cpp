@@ -2,7 +2,6 @@
 
 #include "UiResources.h"
 
-#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QPainter>
 
@@ -29,15 +28,27 @@ QPixmap TaskIconCache::Image(int index) const {
     return images_[static_cast<std::size_t>(index - 1)];
 }
 
-QPixmap TaskIconCache::drawIcon(const std::string& applicationName) const {
+std::optional<std::filesystem::path> TaskIconCache::programFile(const std::string& applicationName) const {
+    if (applicationName.empty())
+        return std::nullopt;
+    try {
+        std::optional<std::filesystem::path> host = paths_.ToHost(applicationName);
+        std::error_code ec;
+        if (host && std::filesystem::is_regular_file(*host, ec))
+            return host;
+    } catch (...) {
+        // A path the drive map cannot take has no icon.
+    }
+    return std::nullopt;
+}
+
+QPixmap TaskIconCache::drawIcon(const std::optional<std::filesystem::path>& host) const {
     QPixmap canvas(kSide, kSide);
     canvas.fill(background_);
+    if (!host)
+        return canvas;
     try {
-        const std::optional<std::filesystem::path> host = paths_.ToHost(applicationName);
-        std::error_code ec;
-        if (applicationName.empty() || !host || !std::filesystem::is_regular_file(*host, ec))
-            return canvas;
-        const QIcon icon = QFileIconProvider().icon(QFileInfo(QString::fromStdString(host->string())));
+        const QIcon icon = iconProvider_.icon(QFileInfo(QString::fromStdString(host->string())));
         if (icon.isNull())
             return canvas;
         QPainter painter(&canvas);
@@ -52,10 +63,26 @@ std::int16_t TaskIconCache::GetAppIconIndex(const std::string& applicationName, 
     const QString key = QString::fromStdString(taskName);
     if (const auto it = byTask_.constFind(key); it != byTask_.constEnd())
         return static_cast<std::int16_t>(it.value());
+
+    // The desktop gives a program's icon by its type, so one image serves every task of the same program;
+    // a missing program is an empty square, shared by all of them.
+    const std::optional<std::filesystem::path> host = programFile(applicationName);
+    QString programKey;
+    if (host) {
+        const QString path = QString::fromStdString(host->string());
+        const QString suffix = QFileInfo(path).suffix();
+        programKey =
+            suffix.isEmpty() ? QStringLiteral("path:") + path : QStringLiteral("ext:") + suffix.toLower();
+    }
+    if (const auto it = byProgram_.constFind(programKey); it != byProgram_.constEnd()) {
+        byTask_.insert(key, it.value());
+        return static_cast<std::int16_t>(it.value());
+    }
     if (Count() >= std::numeric_limits<std::int16_t>::max())
         return 0; // the image list is full
-    images_.push_back(drawIcon(applicationName));
+    images_.push_back(drawIcon(host));
     const int index = Count();
+    byProgram_.insert(programKey, index);
     byTask_.insert(key, index);
     return static_cast<std::int16_t>(index);
 }

@@ -3,18 +3,22 @@
 #include "HostPaths.h"
 
 #include <QColor>
+#include <QFileIconProvider>
 #include <QHash>
 #include <QPixmap>
 #include <QString>
 
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace brio {
 
-// ImageList1: the two task-state images followed by one 16 x 16 application icon per system task name
-// met so far. Never cleared while the window lives: a task's icon is looked up once per run.
+// ImageList1: the two task-state images followed by one 16 x 16 application icon per program met so far.
+// Never cleared while the window lives: a task's icon is looked up once per run, and tasks that run the
+// same program (or, for programs without an extension, none) share one image.
 class TaskIconCache {
 public:
     static constexpr int kEnabled = 1;  // a window with a green down-arrow
@@ -33,12 +37,15 @@ public:
     int Count() const { return static_cast<int>(images_.size()); }
 
 private:
-    QPixmap drawIcon(const std::string& applicationName) const;
+    QPixmap drawIcon(const std::optional<std::filesystem::path>& host) const;
+    std::optional<std::filesystem::path> programFile(const std::string& applicationName) const;
 
     QColor background_;
     HostPaths paths_;
     std::vector<QPixmap> images_;
     QHash<QString, int> byTask_;
+    QHash<QString, int> byProgram_;  // the image of each program path (or extension) met so far
+    QFileIconProvider iconProvider_; // one for the window's life: making one is costly
 };
 
 } // namespace brio

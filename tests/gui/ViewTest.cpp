@@ -141,7 +141,7 @@ TEST_F(ViewTest, CurrentRowSurvivesRefillsByItsKey) {
     EXPECT_TRUE(TakeMessages().empty());
 }
 
-TEST_F(ViewTest, SystemViewIconsAreCachedPerTaskNameForTheWindowsLife) {
+TEST_F(ViewTest, SystemViewIconsAreCachedPerTaskAndProgramForTheWindowsLife) {
     const std::string missing = drive_.path().string() + "/later.sh";
     AddSystemTask("Con programa", "/bin/sh");
     AddSystemTask("Sin programa", missing);
@@ -155,6 +155,10 @@ TEST_F(ViewTest, SystemViewIconsAreCachedPerTaskNameForTheWindowsLife) {
     TaskIconCache& images = w.ImageList1();
     const int missingIcon = w.tasks()->row(2).icon;
     EXPECT_GT(missingIcon, TaskIconCache::kDisabled);
+    // Two tasks of one program share its image: one image per program, not per task.
+    EXPECT_EQ(w.tasks()->row(0).icon, w.tasks()->row(1).icon);
+    EXPECT_NE(w.tasks()->row(1).icon, missingIcon);
+    EXPECT_EQ(images.Count(), 4);
     // An empty square of the list's background.
     const QImage square = images.Image(missingIcon).toImage();
     EXPECT_EQ(square.size(), QSize(16, 16));
