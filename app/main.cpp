@@ -12,8 +12,9 @@
 
 int main(int argc, char* argv[]) {
     // Without a display Qt would stop with its own message; say in plain words what to do instead.
-    if (!brio::HasDisplay()) {
-        std::cerr << brio::NoDisplayMessage();
+    // A display that is named but cannot be reached is told the same way, before Qt aborts on it.
+    if (const std::string why = brio::DisplayProblem(); !why.empty()) {
+        std::cerr << brio::NoDisplayMessage(why);
         return 1;
     }
     QApplication app(argc, argv);
@@ -23,18 +24,14 @@ int main(int argc, char* argv[]) {
     const brio::ProgramFolderChoice where = brio::CurrentProgramFolder();
     const std::filesystem::path& programFolder = where.folder;
     // A run from the build folder makes the demo warehouse database and the suite settings that point
-    // at it; an installed program only makes its folder, so its list starts empty.
-    try {
-        if (where.installed)
-            brio::EnsureProgramFolder(programFolder);
-        else
-            brio::EnsureEmbeddedDefaults(programFolder);
-    } catch (const brio::BrioError& e) {
-        std::cerr << e.report() << '\n';
-    }
+    // at it; an installed program only makes its folder, so its list starts empty. What fails is told on
+    // standard error and again in the window.
+    const std::vector<std::string> startupErrors = brio::PrepareProgramFolder(programFolder, where.installed);
+    for (const std::string& report : startupErrors)
+        std::cerr << report << '\n';
 
-    const std::unique_ptr<brio::frmAdmin> window =
-        brio::Main(programFolder, brio::MakeTaskStoreFactory(brio::TaskStore::DefaultFolder()));
+    const std::unique_ptr<brio::frmAdmin> window = brio::Main(
+        programFolder, brio::MakeTaskStoreFactory(brio::TaskStore::DefaultFolder()), startupErrors);
     QObject::connect(window.get(), &brio::frmAdmin::Unloaded, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     return QApplication::exec();
