@@ -3,6 +3,7 @@
 #include "BrioError.h"
 #include "CliArguments.h"
 #include "CliCommands.h"
+#include "ControlEscaper.h"
 #include "EmbeddedDefaults.h"
 #include "ProgramFolder.h"
 #include "TaskStore.h"
@@ -26,6 +27,7 @@ int Finish(int status) {
 
 int main(int argc, char* argv[]) {
     using namespace brio::cli;
+    const EscapedStandardStreams escaped; // names never reach the terminal as control sequences
     CliArguments args;
     try {
         args = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));

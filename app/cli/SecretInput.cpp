@@ -54,19 +54,8 @@ private:
     void (*oldHup_)(int) = SIG_DFL;
 };
 
-// Makes room for `more` bytes; the old buffer is wiped, never left behind by a reallocation.
-void reserveWiped(std::string& text, std::size_t more) {
-    if (text.size() + more <= text.capacity())
-        return;
-    std::string larger;
-    larger.reserve(2 * (text.size() + more));
-    larger.append(text);
-    ::explicit_bzero(text.data(), text.size());
-    text.swap(larger);
-}
-
 // Reads byte by byte up to a line end (kept out) or to the end of input; never more than that line.
-void readLine(std::string& into) {
+void readLine(SecretString& into) {
     char byte = 0;
     for (;;) {
         const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
@@ -76,7 +65,6 @@ void readLine(std::string& into) {
             break;
         if (byte == '\n')
             break;
-        reserveWiped(into, 1);
         into.push_back(byte);
     }
     byte = 0;
@@ -86,30 +74,15 @@ void readLine(std::string& into) {
 
 } // namespace
 
-Secret::Secret(Secret&& other) noexcept : text_(std::move(other.text_)) {
-    other.wipe();
-}
-
-Secret::~Secret() {
-    wipe();
-}
-
-void Secret::wipe() noexcept {
-    // The whole buffer, so that a short text kept inside the object is wiped as well.
-    if (text_.capacity() > 0)
-        ::explicit_bzero(text_.data(), text_.capacity());
-    text_.clear();
-}
-
 Secret ReadSecretLine(const std::string& prompt) {
     Secret secret;
-    secret.text().reserve(256);
+    secret.reserve(256);
     if (::isatty(STDIN_FILENO)) {
         std::cerr << prompt << std::flush;
         EchoOff quiet;
-        readLine(secret.text());
+        readLine(secret);
     } else {
-        readLine(secret.text());
+        readLine(secret);
     }
     return secret;
 }
@@ -118,8 +91,7 @@ Secret ReadSecretText(const std::string& prompt) {
     if (::isatty(STDIN_FILENO))
         return ReadSecretLine(prompt);
     Secret secret;
-    std::string& text = secret.text();
-    text.reserve(4096);
+    secret.reserve(4096);
     char chunk[4096];
     for (;;) {
         const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
@@ -127,12 +99,11 @@ Secret ReadSecretText(const std::string& prompt) {
             continue;
         if (got <= 0)
             break;
-        reserveWiped(text, static_cast<std::size_t>(got));
-        text.append(chunk, static_cast<std::size_t>(got));
+        secret.append(std::string_view(chunk, static_cast<std::size_t>(got)));
     }
     ::explicit_bzero(chunk, sizeof chunk);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
+    while (!secret.empty() && (secret.back() == '\n' || secret.back() == '\r'))
+        secret.pop_back();
     return secret;
 }
 

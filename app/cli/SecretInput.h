@@ -1,26 +1,17 @@
 #pragma once
 
+#include "SecretString.h"
+
 #include <string>
 
 namespace brio::cli {
 
-// Text that must not outlive its use: wiped when the object goes.
-class Secret {
+// Text that must not outlive its use: every buffer it held is wiped, and the process cannot be dumped
+// while it holds any (SecretString).
+class Secret : public SecretString {
 public:
-    Secret() = default;
-    explicit Secret(std::string text) : text_(std::move(text)) {}
-    ~Secret();
-    Secret(Secret&& other) noexcept;
-    Secret(const Secret&) = delete;
-    Secret& operator=(const Secret&) = delete;
-
-    const std::string& text() const noexcept { return text_; }
-    std::string& text() noexcept { return text_; }
-
-private:
-    void wipe() noexcept;
-
-    std::string text_;
+    using SecretString::SecretString;
+    const std::string& text() const noexcept { return str(); }
 };
 
 // One line of standard input, without its line end. On a terminal the prompt goes to standard error and

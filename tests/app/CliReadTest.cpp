@@ -162,3 +162,28 @@ TEST_F(CliReadTest, ShowOfAnEntryGivesItsAttributesFlagsAndTriggersAsStored) {
 }
 
 } // namespace
+
+TEST_F(CliReadTest, ControlCharactersOfNamesAreShownEscaped) {
+    // ESC ] ... BEL would retitle the terminal; ESC [ 2 J would clear it; U+009B is the one-byte CSI.
+    const std::string hostile = "A\x1B]0;x\x07"
+                                "B\x1B[2J\xC2\x9B"
+                                "C\x7F";
+    writeList(Entry("A&#27;]0;x&#7;B&#27;[2J\xC2\x9B"
+                    "C&#127;",
+                    "C:\\x.exe"));
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"list"},
+                                                 {"show", hostile},
+                                                 {"list", "--json"},
+                                                 {"delete", hostile + "X"}}) {
+        const CliResult r = run(args);
+        for (const std::string& text : {r.out, r.err}) {
+            EXPECT_EQ(text.find_first_of("\x1B\x07\x7F"), std::string::npos) << args.front();
+            EXPECT_EQ(text.find("\xC2\x9B"), std::string::npos) << args.front();
+        }
+        if (args.front() == "list" && args.size() == 1)
+            EXPECT_NE(r.out.find("A\\u001B]0;x\\u0007B\\u001B[2J\\u009BC\\u007F"), std::string::npos)
+                << r.out;
+        if (args.size() == 2 && args[1] == "--json") // still JSON, and the same name in it
+            EXPECT_EQ(ParseJson(r.out)[0]["Name"].toString().toStdString(), hostile);
+    }
+}
