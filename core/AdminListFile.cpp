@@ -4,6 +4,7 @@
 #include "BrioError.h"
 #include "Conversions.h"
 #include "ListDocument.h"
+#include "ListEntryIndex.h"
 #include "ListFileLock.h"
 #include "SystemMessages.h"
 
@@ -43,6 +44,22 @@ std::string requiredAttr(pugi::xml_node entry, const char* name, std::size_t ind
         throw BrioError(err::TypeMismatch, "la entrada " + std::to_string(index + 1) +
                                                " del listado no tiene el atributo " + name);
     return value;
+}
+
+// Sets an attribute of an entry; "disabled" goes on its CONFIGURACION too, when it has one.
+void setEntryAttr(pugi::xml_node entry, const std::string& AttrName, const std::string& value) {
+    pugi::xml_attribute a = entry.attribute(AttrName.c_str());
+    if (!a)
+        a = entry.append_attribute(AttrName.c_str());
+    a.set_value(value.c_str());
+    if (AttrName == "disabled") {
+        if (pugi::xml_node config = entry.child("CONFIGURACION")) {
+            pugi::xml_attribute c = config.attribute("disabled");
+            if (!c)
+                c = config.append_attribute("disabled");
+            c.set_value(value.c_str());
+        }
+    }
 }
 
 } // namespace
@@ -225,62 +242,104 @@ std::vector<std::string> AdminListFile::GetXMLAttrs(const NameList& names, const
 }
 
 void AdminListFile::SetXMLAttrs(const std::vector<std::pair<std::string, std::string>>& valuesByName,
-                                const std::string& AttrName) {
-    ListFileLock lock(listFile_);
-    ListDocument doc(listFile_);
-    OpenList(doc);
-    if (!doc.loaded())
-        return; // no list file: nothing to change and nothing to write
-    bool changed = false;
-    auto set = [&](pugi::xml_node entry, const std::string& value) {
-        if (!entry)
-            return;
-        changed = true;
-        pugi::xml_attribute a = entry.attribute(AttrName.c_str());
-        if (!a)
-            a = entry.append_attribute(AttrName.c_str());
-        a.set_value(value.c_str());
-        if (AttrName == "disabled") {
-            if (pugi::xml_node config = entry.child("CONFIGURACION")) {
-                pugi::xml_attribute c = config.attribute("disabled");
-                if (!c)
-                    c = config.append_attribute("disabled");
-                c.set_value(value.c_str());
-            }
-        }
-    };
-    if (valuesByName.size() == 1) {
-        set(doc.FindEntry(valuesByName.front().first), valuesByName.front().second);
-    } else {
-        const auto index = indexByName(doc);
-        for (const auto& [name, value] : valuesByName) {
-            const auto it = index.find(name);
-            set(it == index.end() ? pugi::xml_node() : it->second, value);
-        }
-    }
-    if (changed) // no entry of those names: the file stays as it was, byte for byte
-        doc.Save();
+                                const std::string& AttrName, MissingEntry missing, NameProgress* progress) {
+    EditList(
+        [&](ListDocument& doc, bool& changed) {
+            ListEntryIndex index(doc, valuesByName.size());
+            ForEachName(valuesByName.size(), progress, [&](std::size_t i) {
+                const auto& [name, value] = valuesByName[i];
+                const pugi::xml_node entry = doc.loaded() ? index.Find(name) : pugi::xml_node();
+                if (!entry) {
+                    if (missing == MissingEntry::Fail && !doc.loaded())
+                        ThrowNoList();
+                    if (missing == MissingEntry::Fail)
+                        ThrowNotListed(name);
+                    return; // no entry of that name: nothing to change, and nothing written on its account
+                }
+                setEntryAttr(entry, AttrName, value);
+                changed = true;
+            });
+        },
+        false, progress);
 }
 
-void AdminListFile::XMLRandomTime(const NameList& names, std::int16_t minutes) {
+void AdminListFile::XMLRandomTime(const NameList& names, std::int16_t minutes, MissingEntry missing) {
     if (IsArrayEmpty(names))
         return;
-    std::vector<std::pair<std::string, std::string>> values;
-    values.reserve(names.size());
-    for (const std::string& name : names)
-        values.emplace_back(name, CStr(minutes));
-    SetXMLAttrs(values, "StartTimeRandom");
+    const std::string value = CStr(minutes);
+    EditList([&](ListDocument& doc, bool& changed) {
+        ListEntryIndex index(doc, missing == MissingEntry::Fail ? 2 * names.size() : names.size());
+        if (missing == MissingEntry::Fail) {
+            if (!doc.loaded())
+                ThrowNoList();
+            for (const std::string& name : names) {
+                if (!index.Find(name))
+                    ThrowNotListed(name);
+            }
+        }
+        for (const std::string& name : names) {
+            if (const pugi::xml_node entry = index.Find(name)) {
+                setEntryAttr(entry, "StartTimeRandom", value);
+                changed = true;
+            }
+        }
+    });
 }
 
 void AdminListFile::RemoveBrioTask(const std::string& TaskName) {
-    ListFileLock lock(listFile_);
+    EditList([&](ListDocument& doc, bool& changed) {
+        if (const pugi::xml_node entry = doc.FindEntry(TaskName)) {
+            doc.Root().remove_child(entry);
+            changed = true;
+        }
+    });
+}
+
+void AdminListFile::EditList(const std::function<void(ListDocument&, bool&)>& change, bool create,
+                             NameProgress* progress) {
+    ListFileLock lock(listFile_); // taken once around the whole load-change-save
     ListDocument doc(listFile_);
     OpenList(doc);
-    pugi::xml_node entry = doc.FindEntry(TaskName);
-    if (!entry)
-        return;
-    doc.Root().remove_child(entry);
-    doc.Save();
+    if (!doc.loaded() && create)
+        doc.MakeEmpty(); // written with the first change
+    bool changed = false;
+    const auto save = [&] {
+        try {
+            doc.Save();
+        } catch (...) {
+            if (progress)
+                *progress = {};
+            throw;
+        }
+    };
+    try {
+        change(doc, changed);
+    } catch (...) {
+        if (changed)
+            save(); // what was done before the failure is kept
+        throw;
+    }
+    if (changed)
+        save();
+}
+
+void AdminListFile::ForEachName(std::size_t count, NameProgress* progress,
+                                const std::function<void(std::size_t)>& each) {
+    NameProgress local;
+    NameProgress& p = progress ? *progress : local;
+    p = {};
+    for (std::size_t i = 0; i < count; ++i) {
+        each(i);
+        ++p.done;
+    }
+}
+
+void AdminListFile::ThrowNotListed(const std::string& name) const {
+    throw BrioError(err::SubscriptOutOfRange, "la tarea «" + name + "» no está en el listado");
+}
+
+void AdminListFile::ThrowNoList() const {
+    throw BrioError(err::FileNotFound, "no existe el listado «" + listFile_.string() + "»");
 }
 
 std::string AdminListFile::IndentXmlLine(const std::string& line) {

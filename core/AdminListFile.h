@@ -3,8 +3,10 @@
 #include "HostPaths.h"
 #include "clsTarea.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -14,8 +16,14 @@ namespace brio {
 
 class ListDocument;
 
-// The list-file half of the administration object: every operation opens TaskConfig.XML on its own,
-// works on it and saves it at most once. The scheduler half (clsAdminTask) builds on this class.
+// What an operation does with a name the list file does not hold.
+enum class MissingEntry {
+    Skip, // nothing, for that name (the window)
+    Fail, // error 9 at that name; a missing list file is error 53 (the command line)
+};
+
+// The list-file half of the administration object: every operation opens TaskConfig.XML once, works on
+// it (on all its names) and saves it at most once. The scheduler half (clsAdminTask) builds on this class.
 class AdminListFile {
 public:
     static constexpr const char* kListFileName = "TaskConfig.XML";
@@ -39,13 +47,16 @@ public:
     // The attribute's text; empty when the entry or the attribute is missing.
     std::string GetXMLAttr(const std::string& TaskName, const std::string& AttrName);
 
-    // Many names in one load: the same results as GetXMLAttr and SetXMLAttr name by name.
+    // Many names in one load (and one save): the same results as GetXMLAttr and SetXMLAttr name by name.
     std::vector<std::string> GetXMLAttrs(const NameList& names, const std::string& AttrName);
     void SetXMLAttrs(const std::vector<std::pair<std::string, std::string>>& valuesByName,
-                     const std::string& AttrName);
+                     const std::string& AttrName, MissingEntry missing = MissingEntry::Skip,
+                     NameProgress* progress = nullptr);
 
-    // Stores `minutes` as StartTimeRandom of each named entry.
-    void XMLRandomTime(const NameList& names, std::int16_t minutes);
+    // Stores `minutes` as StartTimeRandom of each named entry, in one load and one save. With
+    // MissingEntry::Fail every name is checked before any is written.
+    void XMLRandomTime(const NameList& names, std::int16_t minutes,
+                       MissingEntry missing = MissingEntry::Skip);
 
     // Removes the entry from the list file; nothing is written when it is not listed.
     void RemoveBrioTask(const std::string& TaskName);
@@ -72,6 +83,21 @@ protected:
     void CreateTaskListFile();
     // Opens the list document; the caller checks loaded() where a missing file matters.
     void OpenList(ListDocument& doc) const;
+
+    // The one load-change-save of the list file for a whole operation, under the writers' lock.
+    // `change` works on the loaded document (empty when the file is missing, or a new empty list with
+    // `create`) and sets `changed` once it has changed it; the document is then saved once, also when
+    // `change` fails part way, so what was done before the failure is kept. A failing save is passed on
+    // (in place of a failure of `change`) and clears `progress`.
+    void EditList(const std::function<void(ListDocument& doc, bool& changed)>& change, bool create = false,
+                  NameProgress* progress = nullptr);
+    // Runs `each` on the indexes of `count` names in order, counting in `progress` (when given) the names
+    // done; the first failure ends the walk and is passed on.
+    static void ForEachName(std::size_t count, NameProgress* progress,
+                            const std::function<void(std::size_t index)>& each);
+    // The error of a name the list file does not hold, and of a missing list file.
+    [[noreturn]] void ThrowNotListed(const std::string& name) const;
+    [[noreturn]] void ThrowNoList() const;
 
 private:
     // getXMLTaskList's pass over a fresh load; false, with nothing saved, when programs must be repaired

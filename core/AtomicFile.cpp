@@ -97,9 +97,10 @@ fs::path saveTarget(const fs::path& target) {
     if (S_ISLNK(info.st_mode)) {
         char* real = ::realpath(target.c_str(), nullptr);
         if (!real)
-            throw BrioError(err::PathFileAccess, "«" + target.string() +
-                                                     "» es un enlace simbólico que no lleva a ningún archivo: " +
-                                                     systemText(errno));
+            throw BrioError(
+                err::PathFileAccess,
+                "«" + target.string() +
+                    "» es un enlace simbólico que no lleva a ningún archivo: " + systemText(errno));
         resolved = real;
         std::free(real);
         if (::stat(resolved.c_str(), &info) != 0)
@@ -114,7 +115,13 @@ fs::path saveTarget(const fs::path& target) {
 
 } // namespace
 
-void WriteFileAtomically(const fs::path& requested, std::string_view content, unsigned newMode) {
+void WriteFileAtomically(const fs::path& target, std::string_view content, unsigned newMode) {
+    WriteFileAtomicallyFrom(
+        target, [content](const ContentSink& sink) { sink(content); }, newMode);
+}
+
+void WriteFileAtomicallyFrom(const fs::path& requested,
+                             const std::function<void(const ContentSink&)>& produce, unsigned newMode) {
     const fs::path target = saveTarget(requested);
     std::string name = ".";
     name += target.filename().string();
@@ -125,7 +132,23 @@ void WriteFileAtomically(const fs::path& requested, std::string_view content, un
         fail(target, "no se puede crear un archivo temporal junto a", errno);
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     const fs::path temp(pattern);
-    writeAll(fd, content, temp);
+    bool open = true; // writeAll closes and removes the temporary itself when a write fails
+    try {
+        produce([&](std::string_view piece) {
+            try {
+                writeAll(fd, piece, temp);
+            } catch (...) {
+                open = false;
+                throw;
+            }
+        });
+    } catch (...) {
+        if (open) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+        }
+        throw;
+    }
     finish(fd, temp, target, newMode);
 }
 

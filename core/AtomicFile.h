@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string_view>
 
 namespace brio {
@@ -11,6 +12,13 @@ namespace brio {
 // and leave the target as it was.
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view content,
                          unsigned newMode = 0666);
+
+// Receives a file's content piece by piece, in order.
+using ContentSink = std::function<void(std::string_view piece)>;
+// The same for content that `produce` hands to its sink piece by piece, so the whole text is never held
+// in memory; a failure of `produce` leaves the target as it was too.
+void WriteFileAtomicallyFrom(const std::filesystem::path& target,
+                             const std::function<void(const ContentSink&)>& produce, unsigned newMode = 0666);
 
 // The same, but the temporary file has a fixed name (for callers whose temporary name is part of
 // their behaviour); it is created exclusively, so a stale one must be removed first by whoever holds the

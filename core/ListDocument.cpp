@@ -2,10 +2,11 @@
 
 #include "AtomicFile.h"
 #include "BrioError.h"
-#include "Windows1252.h"
 #include "SystemMessages.h"
+#include "Windows1252.h"
 
 #include <algorithm>
+#include <atomic>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -21,9 +22,28 @@ constexpr unsigned kParseOptions = (pugi::parse_default | pugi::parse_ws_pcdata 
                                    ~pugi::parse_eol;
 constexpr unsigned kSaveOptions = pugi::format_raw | pugi::format_no_declaration;
 
-struct StringWriter : pugi::xml_writer {
-    std::string out;
-    void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
+std::atomic<std::uint64_t> g_loads{0};
+std::atomic<std::uint64_t> g_saves{0};
+
+// Gathers pugixml's small pieces into blocks before they go to the file.
+class BlockWriter : public pugi::xml_writer {
+public:
+    explicit BlockWriter(const ContentSink& sink) : sink_(sink) { block_.reserve(kBlock); }
+    void write(const void* data, size_t size) override {
+        block_.append(static_cast<const char*>(data), size);
+        if (block_.size() >= kBlock)
+            flush();
+    }
+    void flush() {
+        if (!block_.empty())
+            sink_(block_);
+        block_.clear();
+    }
+
+private:
+    static constexpr std::size_t kBlock = 1 << 16;
+    const ContentSink& sink_;
+    std::string block_;
 };
 
 bool startsWith(std::string_view bytes, std::string_view prefix) {
@@ -33,12 +53,27 @@ bool startsWith(std::string_view bytes, std::string_view prefix) {
 // How the file's bytes hold its text: 8-bit text is UTF-8 when it is valid UTF-8, else Windows-1252;
 // UTF-16 and UTF-32 are left to the XML library to recognise.
 ListDocument::TextForm formOf(std::string_view bytes, bool& bom) {
-    bom = startsWith(bytes, "\xEF\xBB\xBF") || startsWith(bytes, "\xFE\xFF") || startsWith(bytes, "\xFF\xFE") ||
-          startsWith(bytes, std::string_view("\0\0\xFE\xFF", 4));
+    bom = startsWith(bytes, "\xEF\xBB\xBF") || startsWith(bytes, "\xFE\xFF") ||
+          startsWith(bytes, "\xFF\xFE") || startsWith(bytes, std::string_view("\0\0\xFE\xFF", 4));
     if (startsWith(bytes, "\xFE\xFF") || startsWith(bytes, "\xFF\xFE") ||
         bytes.substr(0, 4).find('\0') != std::string_view::npos)
         return ListDocument::TextForm::Wide;
     return IsValidUtf8(bytes) ? ListDocument::TextForm::Utf8 : ListDocument::TextForm::Windows1252;
+}
+
+// The length of the part of `text` that ends on a whole UTF-8 character.
+std::size_t wholeCharacters(std::string_view text) {
+    std::size_t back = 0;
+    while (back < 3 && back < text.size() &&
+           (static_cast<unsigned char>(text[text.size() - 1 - back]) & 0xC0) == 0x80)
+        ++back;
+    if (back < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[text.size() - 1 - back]);
+        const std::size_t need = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+        if (need > back)
+            return text.size() - 1 - back;
+    }
+    return text.size();
 }
 
 } // namespace
@@ -81,7 +116,28 @@ bool ListDocument::Load() {
         throw BrioError(err::PathFileAccess, detail.str());
     }
     loaded_ = true;
+    ++g_loads;
     return true;
+}
+
+void ListDocument::MakeEmpty() {
+    doc_.reset();
+    buffer_.clear();
+    pugi::xml_node root = doc_.append_child("TAREAS");
+    root.append_attribute("briopath") = "";
+    root.append_child(pugi::node_pcdata); // an empty text keeps a start and an end tag
+    loaded_ = false;
+    form_ = TextForm::Utf8;
+    bom_ = false;
+    encoding_ = pugi::encoding_utf8;
+}
+
+std::uint64_t ListDocument::LoadCount() noexcept {
+    return g_loads;
+}
+
+std::uint64_t ListDocument::SaveCount() noexcept {
+    return g_saves;
 }
 
 pugi::xml_node ListDocument::Root() const {
@@ -99,15 +155,23 @@ pugi::xml_node ListDocument::FindEntry(const std::string& name) const {
     return byName_->evaluate_node(doc_).node();
 }
 
-std::string ListDocument::Serialize() const {
-    StringWriter writer;
-    // The file keeps its encoding: Windows-1252 text goes back byte for byte, UTF-16 stays UTF-16.
-    doc_.save(writer, "", kSaveOptions | (bom_ ? pugi::format_write_bom : 0u), encoding_);
-    return form_ == TextForm::Windows1252 ? Utf8ToWindows1252Xml(writer.out) : std::move(writer.out);
-}
-
 void ListDocument::Save() const {
-    WriteFileAtomically(file_, Serialize());
+    WriteFileAtomicallyFrom(file_, [this](const ContentSink& sink) {
+        // The file keeps its encoding: Windows-1252 text goes back byte for byte, UTF-16 stays UTF-16.
+        std::string pending; // the start of a character split between two pieces
+        const ContentSink toWindows1252 = [&](std::string_view piece) {
+            pending.append(piece);
+            const std::size_t whole = wholeCharacters(pending);
+            sink(Utf8ToWindows1252Xml(std::string_view(pending).substr(0, whole)));
+            pending.erase(0, whole);
+        };
+        BlockWriter writer(form_ == TextForm::Windows1252 ? toWindows1252 : sink);
+        doc_.save(writer, "", kSaveOptions | (bom_ ? pugi::format_write_bom : 0u), encoding_);
+        writer.flush();
+        if (!pending.empty())
+            sink(Utf8ToWindows1252Xml(pending));
+    });
+    ++g_saves;
 }
 
 } // namespace brio

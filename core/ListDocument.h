@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -9,9 +10,9 @@
 namespace brio {
 
 // One load of the list file, keeping what the file holds besides entries (declaration, comments) and
-// its encoding (UTF-8, Windows-1252 when its bytes are not UTF-8, or UTF-16). A missing file leaves the document empty (every query finds nothing);
-// a file that exists but does not parse is an error naming the file and where the parse failed, so
-// that nothing is ever written over it.
+// its encoding (UTF-8, Windows-1252 when its bytes are not UTF-8, or UTF-16). A missing file leaves the
+// document empty (every query finds nothing); a file that exists but does not parse is an error naming the
+// file and where the parse failed, so that nothing is ever written over it.
 class ListDocument {
 public:
     explicit ListDocument(std::filesystem::path file);
@@ -27,10 +28,16 @@ public:
     // The first TAREA whose name equals `name` exactly; the name is an XPath variable, never query text.
     pugi::xml_node FindEntry(const std::string& name) const;
 
-    // Writes the whole document over the file, atomically, adding no declaration or whitespace.
+    // A new document holding only the empty root TAREAS, as a new list file starts; nothing is written.
+    void MakeEmpty();
+
+    // Writes the whole document over the file, atomically, adding no declaration or whitespace. The
+    // text goes straight into the temporary file, never whole into memory.
     void Save() const;
-    // The document as Save writes it.
-    std::string Serialize() const;
+
+    // List files loaded and saved by this process so far (a missing file is no load).
+    static std::uint64_t LoadCount() noexcept;
+    static std::uint64_t SaveCount() noexcept;
 
     // Calls fn for every TAREA under the root, in document order.
     template <typename Fn> void ForEachEntry(Fn&& fn) const {

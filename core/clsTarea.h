@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -75,5 +76,11 @@ using NameList = std::vector<std::string>;
 inline bool IsArrayEmpty(const NameList& names) {
     return names.empty();
 }
+
+// How far an operation over several names got: names[0, done) were done and kept (a list file that
+// could not be saved keeps none). After a failure, names[done] is the name it stopped at.
+struct NameProgress {
+    std::size_t done = 0;
+};
 
 } // namespace brio

@@ -6,6 +6,7 @@
 #include "TaskName.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -114,6 +115,10 @@ struct ParsedJob {
 };
 std::mutex g_cacheMutex;
 std::unordered_map<std::string, ParsedJob> g_parsed;
+
+std::atomic<std::uint64_t> g_refreshes{0};
+std::atomic<std::uint64_t> g_filesRead{0};
+std::atomic<std::uint64_t> g_lookups{0};
 
 // The task names of a folder by their key, valid while neither the lock file's count nor the folder's
 // stamp changes.
@@ -294,6 +299,48 @@ void noteChange(const fs::path& folder, const FolderLock& lock, const std::vecto
     listing.folder = stampOf(info);
 }
 
+// Reads the task file of `name` into `task`, through the parse cache. False when the task is left out:
+// its file went away since it was listed (silently), or it cannot be read as a task (told in `warnings`).
+bool readTask(const fs::path& file, const std::string& name, StoredTask& task, std::string& content,
+              std::vector<std::string>& warnings) {
+    if (std::string bad = TaskNameProblem(name); !bad.empty()) {
+        warnings.push_back("Se omite el archivo de tarea «" + file.string() + "»: " + bad);
+        return false;
+    }
+    bool cached = false;
+    struct stat info {};
+    if (::stat(file.c_str(), &info) == 0) {
+        const std::lock_guard guard(g_cacheMutex);
+        const auto hit = g_parsed.find(file.native());
+        if (hit != g_parsed.end() && hit->second.stamp == stampOf(info)) {
+            task.job = hit->second.job;
+            cached = true;
+        }
+    }
+    if (!cached) {
+        std::string problem;
+        int readCode = 0;
+        Stamp read;
+        if (!readFile(file, content, problem, readCode, &read) || !ReadJob(content, task.job, problem)) {
+            if (readCode == ENOENT)
+                return false; // removed by another program between the listing and the read
+            warnings.push_back("No se puede leer el archivo de tarea «" + file.string() + "»: " + problem);
+            return false;
+        }
+        ++g_filesRead;
+        const std::lock_guard guard(g_cacheMutex);
+        g_parsed[file.native()] = ParsedJob{read, task.job};
+    }
+    task.key = TaskNameKey(name);
+    task.name = name;
+    return true;
+}
+
+void tell(const std::vector<std::string>& warnings) {
+    for (const std::string& warning : warnings)
+        std::fprintf(stderr, "brioschedule: %s\n", warning.c_str());
+}
+
 } // namespace
 
 StoreFolder::StoreFolder(fs::path folder) : folder_(std::move(folder)) {}
@@ -339,49 +386,101 @@ void StoreFolder::Refresh() {
             fail("no se puede leer la carpeta del almacén de tareas", folder_, code);
         tasks.reserve(names.size());
         std::string content;
-        std::string problem;
-        for (std::string& name : names) {
-            const fs::path file = fileOf(name);
-            if (std::string bad = TaskNameProblem(name); !bad.empty()) {
-                warnings.push_back("Se omite el archivo de tarea «" + file.string() + "»: " + bad);
-                continue;
-            }
+        for (const std::string& name : names) {
             StoredTask task;
-            struct stat info {};
-            if (::stat(file.c_str(), &info) == 0) {
-                const std::lock_guard guard(g_cacheMutex);
-                const auto cached = g_parsed.find(file.native());
-                if (cached != g_parsed.end() && cached->second.stamp == stampOf(info)) {
-                    task.job = cached->second.job;
-                    task.key = TaskNameKey(name);
-                    task.name = std::move(name);
-                    tasks.push_back(std::move(task));
-                    continue;
-                }
-            }
-            int readCode = 0;
-            Stamp read;
-            if (!readFile(file, content, problem, readCode, &read) || !ReadJob(content, task.job, problem)) {
-                if (readCode == ENOENT)
-                    continue; // removed by another program between the listing and the read
-                warnings.push_back("No se puede leer el archivo de tarea «" + file.string() +
-                                   "»: " + problem);
-                continue;
-            }
-            {
-                const std::lock_guard guard(g_cacheMutex);
-                g_parsed[file.native()] = ParsedJob{read, task.job};
-            }
-            task.key = TaskNameKey(name);
-            task.name = std::move(name);
-            tasks.push_back(std::move(task));
+            if (readTask(fileOf(name), name, task, content, warnings))
+                tasks.push_back(std::move(task));
         }
     }
     std::sort(tasks.begin(), tasks.end(), before);
-    for (const std::string& warning : warnings)
-        std::fprintf(stderr, "brioschedule: %s\n", warning.c_str());
+    tell(warnings);
     tasks_ = std::move(tasks);
     warnings_ = std::move(warnings);
+    refreshed_ = true;
+    ++g_refreshes;
+}
+
+std::optional<StoredTask> StoreFolder::Lookup(const std::string& name) {
+    if (refreshed_) {
+        const int position = Find(name);
+        if (position < 0)
+            return std::nullopt;
+        return tasks_[static_cast<std::size_t>(position)];
+    }
+    ++g_lookups;
+    if (!TaskNameProblem(name).empty())
+        return std::nullopt; // no task file can have that name
+    struct stat info {};
+    if (::stat(folder_.c_str(), &info) != 0) {
+        if (errno == ENOENT)
+            return std::nullopt; // a store not made yet holds no task
+        fail("no se puede leer la carpeta del almacén de tareas", folder_, errno);
+    }
+    std::optional<StoredTask> found;
+    std::vector<std::string> warnings;
+    std::string content;
+    {
+        FolderLock lock(folder_, LOCK_SH);
+        StoredTask task;
+        if (readTask(fileOf(name), name, task, content, warnings)) {
+            found = std::move(task);
+        } else {
+            // Another spelling of the name, in the enumeration's order.
+            std::vector<std::string> others = namesWithKey(folder_, lock, TaskNameKey(name));
+            std::sort(others.begin(), others.end());
+            for (const std::string& other : others) {
+                StoredTask candidate;
+                if (other != name && readTask(fileOf(other), other, candidate, content, warnings)) {
+                    found = std::move(candidate);
+                    break;
+                }
+            }
+        }
+    }
+    tell(warnings);
+    return found;
+}
+
+std::optional<std::string> StoreFolder::TakenName(const std::string& name) {
+    if (refreshed_) {
+        const int position = Find(name);
+        if (position >= 0)
+            return tasks_[static_cast<std::size_t>(position)].name;
+    }
+    struct stat info {};
+    if (::lstat(fileOf(name).c_str(), &info) == 0)
+        return name;
+    if (::stat(folder_.c_str(), &info) != 0)
+        return std::nullopt;
+    FolderLock lock(folder_, LOCK_SH);
+    std::vector<std::string> taken = namesWithKey(folder_, lock, TaskNameKey(name));
+    if (taken.empty())
+        return std::nullopt;
+    return *std::min_element(taken.begin(), taken.end());
+}
+
+bool StoreFolder::Remove(const std::string& name) {
+    if (refreshed_) {
+        const int position = Find(name);
+        if (position < 0)
+            return false;
+        Delete(static_cast<std::size_t>(position));
+        return true;
+    }
+    const std::optional<StoredTask> task = Lookup(name);
+    if (!task)
+        return false;
+    const fs::path file = fileOf(task->name);
+    FolderLock lock(folder_, LOCK_EX);
+    if (::unlink(file.c_str()) != 0 && errno != ENOENT)
+        fail("no se puede eliminar la tarea", file, errno);
+    syncFolder(folder_);
+    noteChange(folder_, lock, {}, {task->name});
+    return true;
+}
+
+StoreCounters StoreFolder::Counters() {
+    return {g_refreshes, g_filesRead, g_lookups};
 }
 
 int StoreFolder::Find(const std::string& name) const {

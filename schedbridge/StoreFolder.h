@@ -2,7 +2,9 @@
 
 #include "JobFile.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,13 @@ enum class SaveMode {
     New,     // the name must not be taken in any letter case
     Replace, // takes the place of the task of that name in any letter case, or is new
     Rewrite, // the task's own file is written again
+};
+
+// What the task stores of this process have read so far; tests count them per command.
+struct StoreCounters {
+    std::uint64_t refreshes = 0; // whole reads of a folder (every task file, through the parse cache)
+    std::uint64_t filesRead = 0; // task files read and parsed from disk
+    std::uint64_t lookups = 0;   // single tasks looked up by name without a whole read
 };
 
 // One task as the last Refresh read it.
@@ -41,6 +50,18 @@ public:
     // match wins over another spelling); -1 when there is none.
     int Find(const std::string& name) const;
 
+    // The task of that name as Find finds it after a Refresh. Before any Refresh only that task's file
+    // is read, and the folder's names are listed only when no file has that exact name; a file that
+    // cannot be read is left out and told on standard error, as Refresh does.
+    std::optional<StoredTask> Lookup(const std::string& name);
+    // The stored spelling of a name that is taken in any letter case, readable or not, or nothing;
+    // before any Refresh without reading a task file.
+    std::optional<std::string> TakenName(const std::string& name);
+    // Removes the task Lookup finds; false when there is none.
+    bool Remove(const std::string& name);
+
+    static StoreCounters Counters();
+
     // Writes the task's file. A new task (or one whose file has gone) must not take the name of a
     // stored one in any letter case: that is error -2147024816 and writes nothing. A replacing task's
     // file is in place before the file of the task it replaces (spelt otherwise) is removed.
@@ -55,6 +76,7 @@ private:
     void remember(const std::string& name, const JobData& job, const std::vector<std::string>& replaced);
 
     std::filesystem::path folder_;
+    bool refreshed_ = false; // tasks_ holds the whole folder as a Refresh read it
     std::vector<StoredTask> tasks_;
     std::vector<std::string> warnings_;
 };

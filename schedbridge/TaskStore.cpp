@@ -79,21 +79,29 @@ SchedTaskPtr TaskStore::Item(int index) {
 }
 
 SchedTaskPtr TaskStore::Item(const std::string& name) {
-    const int position = store_->Find(name);
-    if (position < 0)
+    SchedTaskPtr task = Find(name);
+    if (!task)
         throw BrioError(err::SubscriptOutOfRange, "no existe la tarea «" + name + "»");
-    return Item(position + 1);
+    return task;
+}
+
+SchedTaskPtr TaskStore::Find(const std::string& name) {
+    std::optional<StoredTask> task = store_->Lookup(name);
+    if (!task)
+        return nullptr;
+    return std::make_shared<StoreTask>(store_, std::move(task->name), std::move(task->job),
+                                       SaveMode::Rewrite);
+}
+
+bool TaskStore::Remove(const std::string& name) {
+    return store_->Remove(name);
 }
 
 SchedTaskPtr TaskStore::NewTask(const std::string& name) {
     CheckTaskName(name);
-    if (const int position = store_->Find(name); position >= 0)
-        throw BrioError(err::FileExists, "ya existe una tarea llamada «" +
-                                             store_->tasks()[static_cast<std::size_t>(position)].name + "»");
-    // A file stored by another program since the last Refresh; Save makes the full check.
-    struct stat info {};
-    if (::lstat((store_->folder() / (name + ".job")).c_str(), &info) == 0)
-        throw BrioError(err::FileExists, "ya existe una tarea llamada «" + name + "»");
+    // Also a file stored by another program since the last Refresh; Save makes the full check.
+    if (const std::optional<std::string> taken = store_->TakenName(name))
+        throw BrioError(err::FileExists, "ya existe una tarea llamada «" + *taken + "»");
     return std::make_shared<StoreTask>(store_, name, JobData{}, SaveMode::New);
 }
 
@@ -109,6 +117,10 @@ void TaskStore::Delete(int index) {
 
 std::vector<std::string> TaskStore::Warnings() const {
     return store_->warnings();
+}
+
+StoreCounters TaskStore::Counters() {
+    return StoreFolder::Counters();
 }
 
 SchedBridgeFactory MakeTaskStoreFactory(fs::path folder) {

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "SchedBridge.h"
+#include "StoreFolder.h"
 
 #include <filesystem>
 #include <memory>
 
 namespace brio {
 
-class StoreFolder;
-
 // The host's scheduler as BrioSchedule sees it: a folder of task files, one "<name>.job" per task.
-// Enumeration is by upper-cased name, then name; names are unique without regard to letter case.
+// Enumeration is by upper-cased name, then name; names are unique without regard to letter case. Work on
+// named tasks (Item by name, Find, Remove, NewTask) needs no Refresh: before one, it reads only the files
+// of the names it is given.
 class TaskStore : public SchedBridge {
 public:
     // A store on `folder`; nothing is read or created before Refresh or a write.
@@ -30,6 +31,11 @@ public:
     SchedTaskPtr ReplaceTask(const std::string& name) override;
     void Delete(int index) override;
     std::vector<std::string> Warnings() const override;
+    SchedTaskPtr Find(const std::string& name) override;
+    bool Remove(const std::string& name) override;
+
+    // What the task stores of this process have read so far.
+    static StoreCounters Counters();
 
 private:
     void checkIndex(int index) const;

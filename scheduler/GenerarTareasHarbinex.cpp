@@ -55,6 +55,8 @@ void clsAdminTask::GenerarTareasHarbinex() {
     // A database that cannot be read ends the generation before anything is written.
     const std::vector<clsDataAlmacen> almacenes = clsDataAlmacen::ReadRemoteWarehouses(ProgramFolderPath());
     QDateTime start = MakeDate(1900, 1, 1, 2, 0, 0);
+    // One scheduler object and the one load of the list for every warehouse.
+    const std::unique_ptr<SchedBridge> bridge = OpenBridge();
     for (const clsDataAlmacen& almacen : almacenes) {
         checkWarehouseName(almacen);
         const std::string code = std::to_string(almacen.Codigo());
@@ -64,9 +66,8 @@ void clsAdminTask::GenerarTareasHarbinex() {
             throw BrioError(err::PathNotFound, "«" + batch + "»");
         WriteFileAtomically(*hostBatch, "harbinex.exe " + code + "\r\n");
 
-        SchedTaskPtr task = SystemAdd(kTemplate, "Harbinex " + code + " (" + almacen.Nombre() + ")");
-        if (!task)
-            throw BrioError(err::FileNotFound, "no existe el listado «" + ListFilePath().string() + "»");
+        SchedTaskPtr task =
+            SystemAddWith(*bridge, doc, true, kTemplate, "Harbinex " + code + " (" + almacen.Nombre() + ")");
         task->Triggers().Item(1).setStartTime(start);
         task->setApplicationName(batch);
         task->setWorkingDirectory(folder);

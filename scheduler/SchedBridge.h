@@ -68,6 +68,12 @@ public:
     virtual SchedTaskPtr ReplaceTask(const std::string& name) = 0;
     // Removes the task at a 1-based position; outside 1..Count is error 9.
     virtual void Delete(int index) = 0;
+
+    // The task of that name without regard to letter case, or nullptr when there is none. Needs no
+    // Refresh: a scheduler may then read just that task (this one refreshes and walks the enumeration).
+    virtual SchedTaskPtr Find(const std::string& name);
+    // Removes the task Find finds; false when there is none. Needs no Refresh either.
+    virtual bool Remove(const std::string& name);
     // What the last Refresh could not read (one Spanish line each); those tasks are left out.
     virtual std::vector<std::string> Warnings() const = 0;
 };

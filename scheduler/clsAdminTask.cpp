@@ -5,6 +5,7 @@
 #include "BrioRandom.h"
 #include "Conversions.h"
 #include "ListDocument.h"
+#include "ListEntryIndex.h"
 
 #include <QString>
 
@@ -73,13 +74,18 @@ int indexIn(SchedBridge& bridge, const std::string& name) {
     return -1;
 }
 
-// The position of the task of that name; a name the scheduler does not hold is error 9, as the
-// position -1 would be, but the message names the task.
-int positionOf(SchedBridge& bridge, const std::string& name) {
-    const int index = indexIn(bridge, name);
-    if (index < 0)
+// The task of that name; a name the scheduler does not hold is error 9, as its position -1 would be, but
+// the message names the task.
+SchedTaskPtr findTask(SchedBridge& bridge, const std::string& name) {
+    SchedTaskPtr task = bridge.Find(name);
+    if (!task)
         throw BrioError(err::SubscriptOutOfRange, "no existe la tarea «" + name + "» en el programador");
-    return index;
+    return task;
+}
+
+void removeTask(SchedBridge& bridge, const std::string& name) {
+    if (!bridge.Remove(name))
+        throw BrioError(err::SubscriptOutOfRange, "no existe la tarea «" + name + "» en el programador");
 }
 
 void setAttr(pugi::xml_node node, const char* name, const std::string& value) {
@@ -204,12 +210,17 @@ template <typename Fn> void step(bool suppressed, Fn&& fn) {
 clsAdminTask::clsAdminTask(std::filesystem::path programFolder, SchedBridgeFactory scheduler, HostPaths paths)
     : AdminListFile(std::move(programFolder), std::move(paths)), factory_(std::move(scheduler)) {}
 
-std::unique_ptr<SchedBridge> clsAdminTask::NewBridge() const {
+std::unique_ptr<SchedBridge> clsAdminTask::OpenBridge() const {
     if (!factory_)
         throw BrioError(err::ObjectNotSet, "no hay un programador de tareas disponible");
     std::unique_ptr<SchedBridge> bridge = factory_();
     if (!bridge)
         throw BrioError(err::ObjectNotSet, "no hay un programador de tareas disponible");
+    return bridge;
+}
+
+std::unique_ptr<SchedBridge> clsAdminTask::NewBridge() const {
+    std::unique_ptr<SchedBridge> bridge = OpenBridge();
     bridge->Refresh();
     return bridge;
 }
@@ -293,8 +304,13 @@ static SchedTaskPtr systemAddWith(SchedBridge& bridge, const ListDocument& doc, 
     return task;
 }
 
+SchedTaskPtr clsAdminTask::SystemAddWith(SchedBridge& bridge, const ListDocument& doc, bool listExists,
+                                         const std::string& TaskName, const std::string& strTaskName) {
+    return systemAddWith(bridge, doc, listExists, TaskName, strTaskName, user_, pwd_);
+}
+
 SchedTaskPtr clsAdminTask::SystemAdd(const std::string& TaskName, const std::string& strTaskName) {
-    auto bridge = NewBridge();
+    auto bridge = OpenBridge();
     ListDocument doc(ListFilePath());
     const bool exists = ListFileExists();
     if (exists)
@@ -302,27 +318,24 @@ SchedTaskPtr clsAdminTask::SystemAdd(const std::string& TaskName, const std::str
     return systemAddWith(*bridge, doc, exists, TaskName, strTaskName, user_, pwd_);
 }
 
-void clsAdminTask::Export(const NameList& TaskList) {
+void clsAdminTask::Export(const NameList& TaskList, NameProgress* progress) {
     if (IsArrayEmpty(TaskList))
         return;
-    // One scheduler object and one load of the list for the whole run; nothing else changes either.
-    auto bridge = NewBridge();
+    // One scheduler object and one load of the list for the whole run; the list does not change.
+    auto bridge = OpenBridge();
     ListDocument doc(ListFilePath());
     const bool exists = ListFileExists();
     if (exists)
         doc.Load();
-    for (const std::string& name : TaskList)
-        systemAddWith(*bridge, doc, exists, name, {}, user_, pwd_);
+    ForEachName(TaskList.size(), progress,
+                [&](std::size_t i) { systemAddWith(*bridge, doc, exists, TaskList[i], {}, user_, pwd_); });
 }
 
-void clsAdminTask::XMLAdd(SchedTask& otask, const std::string& strTaskName) {
+// Builds the entry of one scheduler task and puts it in place of the first entry of that name, as the
+// list's last entry.
+static void addEntry(ListDocument& doc, ListEntryIndex& index, const SchedTask& otask,
+                     const std::string& strTaskName, const std::filesystem::path& listFile) {
     const std::string name = strTaskName.empty() ? otask.Name() : strTaskName;
-    if (!ListFileExists())
-        CreateTaskListFile();
-    ListDocument doc(ListFilePath());
-    doc.Load();
-    pugi::xml_node root = doc.Root();
-
     pugi::xml_document scratch; // the new entry is built apart and attached at the end
     pugi::xml_node entry = scratch.append_child("TAREA");
     setAttr(entry, "name", name);
@@ -333,48 +346,97 @@ void clsAdminTask::XMLAdd(SchedTask& otask, const std::string& strTaskName) {
     WriteConfigElement(entry, otask);
     WriteTriggerElements(entry, otask);
 
-    if (!root)
+    if (!doc.Root())
         throw BrioError(err::ObjectNotSet,
-                        "el listado «" + ListFilePath().string() + "» no tiene el elemento TAREAS");
-    if (pugi::xml_node old = doc.FindEntry(name))
-        root.remove_child(old);
-    root.append_copy(entry);
-    doc.Save();
+                        "el listado «" + listFile.string() + "» no tiene el elemento TAREAS");
+    if (pugi::xml_node old = index.Find(name))
+        index.Remove(old);
+    index.Append(entry);
 }
 
-void clsAdminTask::Import(const NameList& TaskList) {
+void clsAdminTask::XMLAdd(SchedTask& otask, const std::string& strTaskName) {
+    EditList(
+        [&](ListDocument& doc, bool& changed) {
+            ListEntryIndex index(doc, 1);
+            addEntry(doc, index, otask, strTaskName, ListFilePath());
+            changed = true;
+        },
+        true);
+}
+
+void clsAdminTask::Import(const NameList& TaskList, NameProgress* progress) {
     if (IsArrayEmpty(TaskList))
         return;
-    auto bridge = NewBridge();
-    for (const std::string& name : TaskList)
-        XMLAdd(*bridge->Item(name), {});
+    auto bridge = OpenBridge();
+    EditList(
+        [&](ListDocument& doc, bool& changed) {
+            ListEntryIndex index(doc, TaskList.size());
+            ForEachName(TaskList.size(), progress, [&](std::size_t i) {
+                const SchedTaskPtr task = bridge->Item(TaskList[i]);
+                addEntry(doc, index, *task, {}, ListFilePath());
+                changed = true;
+            });
+        },
+        true, progress);
 }
 
 void clsAdminTask::RemoveBrioTask(const std::string& TaskName, bool blnRemoveFromSystem) {
-    AdminListFile::RemoveBrioTask(TaskName);
-    if (blnRemoveFromSystem)
-        RemoveSystemTask(TaskName);
+    RemoveBrioTasks({TaskName}, blnRemoveFromSystem);
+}
+
+void clsAdminTask::RemoveBrioTasks(const NameList& names, bool blnRemoveFromSystem, MissingEntry missing,
+                                   NameProgress* progress) {
+    std::unique_ptr<SchedBridge> bridge; // made at its first use, after the first entry is gone
+    EditList(
+        [&](ListDocument& doc, bool& changed) {
+            ListEntryIndex index(doc, names.size());
+            ForEachName(names.size(), progress, [&](std::size_t i) {
+                const std::string& name = names[i];
+                const pugi::xml_node entry = doc.loaded() ? index.Find(name) : pugi::xml_node();
+                if (entry) {
+                    index.Remove(entry);
+                    changed = true;
+                } else if (missing == MissingEntry::Fail) {
+                    if (!doc.loaded())
+                        ThrowNoList();
+                    ThrowNotListed(name);
+                }
+                if (blnRemoveFromSystem) {
+                    if (!bridge)
+                        bridge = OpenBridge();
+                    removeTask(*bridge,
+                               name); // a task the scheduler does not hold fails after the entry went
+                }
+            });
+        },
+        false, progress);
 }
 
 void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSystem) {
+    auto bridge = OpenBridge();
     if (blnUpdateSystem) {
         // Edit the scheduler task itself, then rebuild the entry from it.
-        auto bridge = NewBridge();
-        SchedTaskPtr task = bridge->Item(positionOf(*bridge, TaskName));
+        SchedTaskPtr task = findTask(*bridge, TaskName);
         if (!task->EditProperties(owner_))
             return; // cancelled: the entry stays as it was
-        bridge->Refresh();
-        XMLAdd(*bridge->Item(positionOf(*bridge, TaskName)), TaskName);
+        XMLAdd(*findTask(*bridge, TaskName), TaskName);
         return;
     }
     const std::string temporary = TaskName + "_";
-    SchedTaskPtr created = SystemAdd(TaskName, temporary);
+    SchedTaskPtr created;
+    {
+        ListDocument doc(ListFilePath());
+        const bool exists = ListFileExists();
+        if (exists)
+            doc.Load();
+        created = systemAddWith(*bridge, doc, exists, TaskName, temporary, user_, pwd_);
+    }
     if (!created)
         throw BrioError(err::FileNotFound, "no existe el listado «" + ListFilePath().string() + "»");
     try {
-        SetTaskAttr(temporary, "disabled", "1");
-        auto bridge = NewBridge();
-        SchedTaskPtr task = bridge->Item(positionOf(*bridge, temporary)); // as stored: disabled
+        SchedTaskPtr task = findTask(*bridge, temporary); // as stored
+        task->setFlags(task->Flags() | taskflag::disabled);
+        task->Save(0);
         if (!user_.empty()) {
             try {
                 task->SetAccountInformation(user_, pwd_);
@@ -385,18 +447,13 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
             }
         }
         // Cancel leaves the entry exactly as it was: nothing is rebuilt from the disabled copy.
-        if (task->EditProperties(owner_)) {
-            bridge->Refresh();
-            XMLAdd(*bridge->Item(positionOf(*bridge, temporary)), TaskName);
-        }
-        bridge->Refresh();
-        bridge->Delete(positionOf(*bridge, temporary));
+        if (task->EditProperties(owner_))
+            XMLAdd(*findTask(*bridge, temporary), TaskName);
+        removeTask(*bridge, temporary);
     } catch (...) {
         // No disabled copy is ever left behind.
         try {
-            auto bridge = NewBridge();
-            if (const int index = indexIn(*bridge, temporary); index > 0)
-                bridge->Delete(index);
+            OpenBridge()->Remove(temporary);
         } catch (const BrioError&) {
         }
         throw;
@@ -405,31 +462,39 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
 
 void clsAdminTask::SetTaskAttr(const std::string& TaskName, const std::string& AttrName,
                                const std::string& value) {
-    auto bridge = NewBridge();
-    SchedTaskPtr task = bridge->Item(positionOf(*bridge, TaskName));
+    SetTaskAttrs({TaskName}, AttrName, value);
+}
+
+void clsAdminTask::SetTaskAttrs(const NameList& names, const std::string& AttrName, const std::string& value,
+                                NameProgress* progress) {
+    auto bridge = OpenBridge();
     const std::string attr = upperName(AttrName);
-    std::int32_t bit = 0;
-    if (attr == "DISABLED")
-        bit = taskflag::disabled;
-    else if (attr == "HIDDEN")
-        bit = taskflag::hidden;
-    else
-        return;
-    if (CBool(value))
-        task->setFlags(task->Flags() | bit);
-    else
-        task->setFlags(task->Flags() & ~bit);
-    task->Save(0);
+    const std::int32_t bit = attr == "DISABLED" ? taskflag::disabled
+                             : attr == "HIDDEN" ? taskflag::hidden
+                                                : 0;
+    ForEachName(names.size(), progress, [&](std::size_t i) {
+        SchedTaskPtr task = findTask(*bridge, names[i]); // looked up before the attribute name counts
+        if (bit == 0)
+            return;
+        if (CBool(value))
+            task->setFlags(task->Flags() | bit);
+        else
+            task->setFlags(task->Flags() & ~bit);
+        task->Save(0);
+    });
 }
 
 void clsAdminTask::RemoveSystemTask(const std::string& TaskName) {
-    auto bridge = NewBridge();
-    bridge->Delete(positionOf(*bridge, TaskName));
+    RemoveSystemTasks({TaskName});
+}
+
+void clsAdminTask::RemoveSystemTasks(const NameList& names, NameProgress* progress) {
+    auto bridge = OpenBridge();
+    ForEachName(names.size(), progress, [&](std::size_t i) { removeTask(*bridge, names[i]); });
 }
 
 void clsAdminTask::TaskSystemEdit(const std::string& TaskName) {
-    auto bridge = NewBridge();
-    bridge->Item(positionOf(*bridge, TaskName))->EditProperties(owner_);
+    findTask(*OpenBridge(), TaskName)->EditProperties(owner_);
 }
 
 void clsAdminTask::SystemRandomTime(const NameList& TaskList, std::int16_t intMinutes) {

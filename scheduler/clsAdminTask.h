@@ -12,7 +12,9 @@ class QObject;
 namespace brio {
 
 // The administration object: the list file (AdminListFile) and the scheduler, kept in step.
-// Each operation opens the list file and makes its own scheduler object; nothing stays open between them.
+// Each operation, also one over many names, makes one scheduler object and loads the list file at most
+// once (saving it at most once); nothing stays open between operations. Operations over several names
+// stop at the first failing name, keep what was done before it, and say how far they got in `progress`.
 class clsAdminTask : public AdminListFile {
 public:
     clsAdminTask(std::filesystem::path programFolder, SchedBridgeFactory scheduler,
@@ -40,21 +42,26 @@ public:
     int getSystemTaskIndex(const std::string& TaskName);
 
     // Creates or replaces the scheduler task of each name from its list entry.
-    void Export(const NameList& TaskList);
+    void Export(const NameList& TaskList, NameProgress* progress = nullptr);
     // Copies the named scheduler tasks into the list file.
-    void Import(const NameList& TaskList);
+    void Import(const NameList& TaskList, NameProgress* progress = nullptr);
     // Writes one scheduler task into the list file as a complete entry, replacing one of the same name.
     void XMLAdd(SchedTask& otask, const std::string& strTaskName = {});
 
     using AdminListFile::RemoveBrioTask;
     // Removes the entry and, with blnRemoveFromSystem, the scheduler task of the same name.
     void RemoveBrioTask(const std::string& TaskName, bool blnRemoveFromSystem);
+    void RemoveBrioTasks(const NameList& names, bool blnRemoveFromSystem,
+                         MissingEntry missing = MissingEntry::Skip, NameProgress* progress = nullptr);
     // Edits the entry through a disabled temporary scheduler task named TaskName + "_".
     void TaskBrioEdit(const std::string& TaskName, bool blnUpdateSystem = false);
 
     // Sets or clears the disabled or hidden bit of one scheduler task.
     void SetTaskAttr(const std::string& TaskName, const std::string& AttrName, const std::string& value);
+    void SetTaskAttrs(const NameList& names, const std::string& AttrName, const std::string& value,
+                      NameProgress* progress = nullptr);
     void RemoveSystemTask(const std::string& TaskName);
+    void RemoveSystemTasks(const NameList& names, NameProgress* progress = nullptr);
     void TaskSystemEdit(const std::string& TaskName);
     void SystemRandomTime(const NameList& TaskList, std::int16_t intMinutes);
     void SetPasswordAllTask();
@@ -70,7 +77,13 @@ public:
     static std::string TriggerTypeName(std::int32_t type);
 
 protected:
+    // A scheduler object, refreshed for walking the enumeration.
     std::unique_ptr<SchedBridge> NewBridge() const;
+    // A scheduler object for work on named tasks only: not refreshed, so it reads just those tasks.
+    std::unique_ptr<SchedBridge> OpenBridge() const;
+    // SystemAdd on a scheduler object and a loaded list the caller owns (`listExists` false: no list).
+    SchedTaskPtr SystemAddWith(SchedBridge& bridge, const ListDocument& doc, bool listExists,
+                               const std::string& TaskName, const std::string& strTaskName);
 
 private:
     SchedBridgeFactory factory_;

@@ -19,18 +19,21 @@ void frmAdmin::SetTaskEnabled(const std::string& TaskName, bool blnEnabled) {
 void frmAdmin::SetCheckedTasksEnabled(bool blnEnabled) {
     if (model_->count() == 0)
         return;
-    // The first failure ends the walk; the tasks changed before it stay changed.
+    // One pass over the checked tasks, in list order: the list file is loaded and saved once, or one
+    // scheduler object changes the tasks. The first failure ends the walk; the tasks changed before it
+    // stay changed.
     RunReported(this, [&] {
         std::unique_ptr<clsAdminTask> admin = NewAdminTask();
         const std::string value = blnEnabled ? "0" : "1";
-        for (int r = 0; r < model_->count(); ++r) {
-            if (!model_->IsChecked(r))
-                continue;
-            const std::string name = model_->row(r).name.toStdString();
-            if (IsBrioView())
-                admin->SetXMLAttr(name, "disabled", value);
-            else
-                admin->SetTaskAttr(name, "disabled", value);
+        const NameList names = GetCheckedTaskNames();
+        if (IsBrioView()) {
+            std::vector<std::pair<std::string, std::string>> values;
+            values.reserve(names.size());
+            for (const std::string& name : names)
+                values.emplace_back(name, value);
+            admin->SetXMLAttrs(values, "disabled");
+        } else {
+            admin->SetTaskAttrs(names, "disabled", value);
         }
     });
 }

@@ -20,7 +20,8 @@ bool confirmed(QWidget* parent, const QString& question) {
 } // namespace
 
 void frmAdmin::TransferCheckedTasks(const QString& nothingChecked, const QString& question,
-                                    const QString& success, void (clsAdminTask::*work)(const NameList&)) {
+                                    const QString& success,
+                                    void (clsAdminTask::*work)(const NameList&, NameProgress*)) {
     const NameList names = GetCheckedTaskNames();
     if (IsArrayEmpty(names)) {
         MsgBox::show(this, nothingChecked, kInformation, MsgIcon::Exclamation, QMessageBox::Ok);
@@ -36,7 +37,7 @@ void frmAdmin::TransferCheckedTasks(const QString& nothingChecked, const QString
         std::unique_ptr<clsAdminTask> admin = NewAdminTask();
         admin->setStrUser(storedUser_);
         admin->setStrPwd(storedPwd_);
-        ((*admin).*work)(names);
+        ((*admin).*work)(names, nullptr);
     }
     MsgBox::show(this, success, kInformation, MsgIcon::Information, QMessageBox::Ok);
 }

@@ -11,6 +11,7 @@
 #include "clsAdminTask.h"
 #include "clsDataAlmacen.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -29,19 +30,6 @@ std::string joined(NameList::const_iterator first, NameList::const_iterator last
     for (auto it = first; it != last; ++it)
         text += (text.empty() ? "" : ", ") + inQuotes(*it);
     return text;
-}
-
-// A list entry the command is to change must be there: a name the list file does not hold is error 9,
-// as a name the scheduler does not hold is, and a missing list file is error 53.
-void requireListEntries(clsAdminTask& admin, const NameList& names) {
-    ListDocument doc(admin.ListFilePath());
-    if (!doc.Load())
-        throw BrioError(err::FileNotFound, "no existe el listado «" + admin.ListFilePath().string() + "»");
-    for (const std::string& name : names) {
-        if (!doc.FindEntry(name))
-            throw BrioError(err::SubscriptOutOfRange,
-                            "la tarea " + inQuotes(name) + " no está en el listado");
-    }
 }
 
 } // namespace
@@ -134,7 +122,8 @@ int CliCommands::Show(const CliArguments& args) {
         std::unique_ptr<SchedBridge> bridge = scheduler_();
         if (!bridge)
             throw BrioError(err::ObjectNotSet, "no hay un programador de tareas disponible");
-        bridge->Refresh(); // the store reports the task files it cannot read on standard error itself
+        // Without a Refresh the store reads just that task's file, and reports it on standard error itself
+        // when it cannot read it.
         const SchedTaskPtr task = bridge->Item(name);
         WriteDetails(out_, SchedTaskDetails(*task), args.json);
         return kSuccess;
@@ -150,27 +139,28 @@ int CliCommands::Show(const CliArguments& args) {
     return kSuccess;
 }
 
-int CliCommands::ForEachName(const NameList& names,
-                             const std::function<void(const std::string&)>& operation) {
-    for (auto it = names.begin(); it != names.end(); ++it) {
-        try {
-            operation(*it);
-        } catch (const std::exception& e) {
-            const int status = Failed(AsBrioError(e));
-            err_ << "Tareas hechas: " << joined(names.begin(), it) << '\n';
-            err_ << "Tarea con error: " << inQuotes(*it) << '\n';
-            if (it + 1 != names.end())
-                err_ << "Tareas sin tratar: " << joined(it + 1, names.end()) << '\n';
-            return status;
+int CliCommands::ForEachName(const NameList& names, const std::function<void(NameProgress*)>& operation) {
+    NameProgress progress;
+    try {
+        operation(&progress);
+    } catch (const std::exception& e) {
+        const int status = Failed(AsBrioError(e));
+        const auto done = names.begin() + static_cast<std::ptrdiff_t>(std::min(progress.done, names.size()));
+        err_ << "Tareas hechas: " << joined(names.begin(), done) << '\n';
+        if (done != names.end()) {
+            err_ << "Tarea con error: " << inQuotes(*done) << '\n';
+            if (done + 1 != names.end())
+                err_ << "Tareas sin tratar: " << joined(done + 1, names.end()) << '\n';
         }
+        return status;
     }
     return kSuccess;
 }
 
 int CliCommands::Import(const CliArguments& args) {
     const std::unique_ptr<clsAdminTask> admin = NewAdminTask();
-    // Name by name, so that a failure can say which names were done; Import stops at the same name.
-    const int status = ForEachName(args.names, [&](const std::string& name) { admin->Import({name}); });
+    const int status =
+        ForEachName(args.names, [&](NameProgress* progress) { admin->Import(args.names, progress); });
     if (status == kSuccess)
         out_ << "Las tareas fueron importadas con exito.\n";
     return status;
@@ -180,7 +170,8 @@ int CliCommands::Export(const CliArguments& args) {
     const std::unique_ptr<clsAdminTask> admin = NewAdminTask();
     if (args.user && !RequestAccount(*admin, *args.user))
         return kFailed;
-    const int status = ForEachName(args.names, [&](const std::string& name) { admin->Export({name}); });
+    const int status =
+        ForEachName(args.names, [&](NameProgress* progress) { admin->Export(args.names, progress); });
     if (status == kSuccess)
         out_ << "Las tareas fueron exportadas con exito.\n";
     return status;
@@ -189,25 +180,27 @@ int CliCommands::Export(const CliArguments& args) {
 int CliCommands::SetEnabled(const CliArguments& args, bool enabled) {
     const std::unique_ptr<clsAdminTask> admin = NewAdminTask();
     const std::string value = enabled ? "0" : "1";
-    return ForEachName(args.names, [&](const std::string& name) {
+    return ForEachName(args.names, [&](NameProgress* progress) {
         if (args.system) {
-            admin->SetTaskAttr(name, "disabled", value);
-        } else {
-            requireListEntries(*admin, {name});
-            admin->SetXMLAttr(name, "disabled", value);
+            admin->SetTaskAttrs(args.names, "disabled", value, progress);
+            return;
         }
+        // A name the list file does not hold is error 9, as a name the scheduler does not hold is.
+        std::vector<std::pair<std::string, std::string>> values;
+        values.reserve(args.names.size());
+        for (const std::string& name : args.names)
+            values.emplace_back(name, value);
+        admin->SetXMLAttrs(values, "disabled", MissingEntry::Fail, progress);
     });
 }
 
 int CliCommands::Delete(const CliArguments& args) {
     const std::unique_ptr<clsAdminTask> admin = NewAdminTask();
-    return ForEachName(args.names, [&](const std::string& name) {
-        if (args.system) {
-            admin->RemoveSystemTask(name);
-        } else {
-            requireListEntries(*admin, {name});
-            admin->RemoveBrioTask(name, args.both);
-        }
+    return ForEachName(args.names, [&](NameProgress* progress) {
+        if (args.system)
+            admin->RemoveSystemTasks(args.names, progress);
+        else
+            admin->RemoveBrioTasks(args.names, args.both, MissingEntry::Fail, progress);
     });
 }
 
@@ -216,8 +209,7 @@ int CliCommands::Range(const CliArguments& args) {
     const std::int16_t minutes = CInt(Val(args.minutes));
     const std::unique_ptr<clsAdminTask> admin = NewAdminTask();
     try {
-        requireListEntries(*admin, args.names);
-        admin->XMLRandomTime(args.names, minutes);
+        admin->XMLRandomTime(args.names, minutes, MissingEntry::Fail); // every name checked before any write
     } catch (const std::exception& e) {
         const int status = Failed(AsBrioError(e));
         err_ << "Tareas hechas: ninguna\n"; // the list file is saved once for all the names, or not at all

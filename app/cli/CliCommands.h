@@ -49,8 +49,9 @@ private:
     // Reads the password of `user` from standard input and checks the pair with the host's logon; a
     // refusal is reported and gives false. On success the pair is set on `admin`.
     bool RequestAccount(clsAdminTask& admin, const std::string& user);
-    // Runs `operation` for each name in order; stops at the first failure and says which names were done.
-    int ForEachName(const NameList& names, const std::function<void(const std::string&)>& operation);
+    // Runs `operation`, one pass over all the names; after a failure says which names were done, which
+    // failed and which were not reached, from the progress the operation kept.
+    int ForEachName(const NameList& names, const std::function<void(NameProgress*)>& operation);
     int Failed(const BrioError& error);
 
     std::filesystem::path programFolder_;

@@ -1,6 +1,5 @@
 #include "TaskTable.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 
 namespace brio::cli {
@@ -42,10 +41,23 @@ std::string StatusText(const clsTarea& record) {
 
 void WriteRecords(std::ostream& out, const TareaList& records, bool json, bool withHidden) {
     if (json) {
-        QJsonArray rows;
-        for (const clsTarea& record : records)
-            rows.append(RecordJson(record));
-        out << QJsonDocument(rows).toJson(QJsonDocument::Indented).toStdString();
+        // Written record by record, as the indented document of the whole array reads.
+        out << "[\n";
+        bool first = true;
+        for (const clsTarea& record : records) {
+            const QByteArray text = QJsonDocument(RecordJson(record)).toJson(QJsonDocument::Indented);
+            out << (first ? "" : ",\n");
+            first = false;
+            for (qsizetype start = 0; start < text.size();) {
+                qsizetype end = text.indexOf('\n', start);
+                if (end < 0)
+                    end = text.size();
+                out << (start > 0 ? "\n    " : "    ");
+                out.write(text.constData() + start, end - start);
+                start = end + 1;
+            }
+        }
+        out << (first ? "]\n" : "\n]\n");
         return;
     }
     out << "Nombre\tMarcada\tEstado\tRnd\tProgramación" << (withHidden ? "\tOculta" : "") << '\n';
