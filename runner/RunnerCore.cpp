@@ -197,7 +197,7 @@ void RunnerCore::refresh(const std::string& name, bool starting) {
             say("tarea «" + name + "»: " + text);
             entry.state.problem = text;
             entry.state.next.reset();
-            entry.dirty = entry.urgent = true;
+            markDirty(entry, true);
         }
         return;
     }
@@ -205,7 +205,7 @@ void RunnerCore::refresh(const std::string& name, bool starting) {
     entry.job = std::move(read.job);
     if (!entry.state.problem.empty()) {
         entry.state.problem.clear();
-        entry.dirty = entry.urgent = true;
+        markDirty(entry, true);
     }
     if (!isNew)
         entry.cursor = std::max(entry.cursor, now - 1s); // a changed task starts over from now
@@ -241,7 +241,7 @@ void RunnerCore::schedule(Entry& entry) {
     const std::optional<Instant> next = entry.next ? std::optional<Instant>(entry.next->start) : std::nullopt;
     if (entry.state.next != next) {
         entry.state.next = next;
-        entry.dirty = true;
+        markDirty(entry, false);
     }
 }
 
@@ -376,7 +376,7 @@ void RunnerCore::launch(Entry& entry, Instant now, std::optional<Instant> killAt
     run.pid = started.pid;
     run.output = started.output;
     entry.state.running = RunningRun{now, started.pid, run.logPath};
-    entry.dirty = entry.urgent = true;
+    markDirty(entry, true);
     runs_.emplace(started.pid, std::move(run));
 }
 
@@ -514,7 +514,7 @@ void RunnerCore::deleteIfDone(const std::string& name) {
 
 void RunnerCore::record(Entry& entry, RunRecord run) {
     entry.state.Add(std::move(run));
-    entry.dirty = entry.urgent = true;
+    markDirty(entry, true);
 }
 
 void RunnerCore::write(Entry& entry) {
@@ -524,24 +524,28 @@ void RunnerCore::write(Entry& entry) {
         say(e.description());
     }
     entry.dirty = entry.urgent = false;
+    dirty_.erase(entry.name);
+    urgent_.erase(entry.name);
+}
+
+void RunnerCore::markDirty(Entry& entry, bool urgent) {
+    entry.dirty = true;
+    dirty_.insert(entry.name);
+    if (urgent) {
+        entry.urgent = true;
+        urgent_.insert(entry.name);
+    }
 }
 
 void RunnerCore::writeUrgent() {
-    for (auto& [name, entry] : tasks_)
-        if (entry.urgent)
-            write(entry);
+    while (!urgent_.empty())
+        write(tasks_.at(*urgent_.begin()));
 }
 
 bool RunnerCore::FlushStates(std::size_t most) {
-    for (auto& [name, entry] : tasks_) {
-        if (!entry.dirty)
-            continue;
-        if (most == 0)
-            return true;
-        write(entry);
-        --most;
-    }
-    return false;
+    while (!dirty_.empty() && most-- > 0)
+        write(tasks_.at(*dirty_.begin()));
+    return !dirty_.empty();
 }
 
 void RunnerCore::ClockChanged() {

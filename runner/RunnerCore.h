@@ -117,6 +117,7 @@ private:
     void noteUnsupported(Entry& entry);
     void deleteIfDone(const std::string& name);
     void writeUrgent();
+    void markDirty(Entry& entry, bool urgent);
     void write(Entry& entry);
     void say(const std::string& text);
 
@@ -131,7 +132,9 @@ private:
     bool firstScan_ = true;
     std::map<std::string, Entry> tasks_;
     std::set<std::pair<Instant, std::string>> queue_;
-    std::map<int, Run> runs_; // by process id
+    std::map<int, Run> runs_;      // by process id
+    std::set<std::string> dirty_;  // tasks whose state file is behind
+    std::set<std::string> urgent_; // ... with a run to record
 };
 
 } // namespace brio

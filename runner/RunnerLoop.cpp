@@ -23,7 +23,8 @@ namespace brio {
 
 namespace {
 
-// State files written per turn of the loop after start-up, so starts are never held up for long.
+// State files written per turn of the loop, so starts are never held up for long (at start-up every
+// task's next start is new).
 constexpr std::size_t kStatesPerTurn = 50;
 
 [[noreturn]] void fail(const std::string& what) {
@@ -202,8 +203,7 @@ int RunnerLoop::Run() {
             }
         }
         core_.Poll();
-        if (flushing)
-            flushing = core_.FlushStates(kStatesPerTurn);
+        flushing = core_.FlushStates(kStatesPerTurn);
         tellSystemd(false);
     }
     say("deteniéndose");

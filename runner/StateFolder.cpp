@@ -95,14 +95,18 @@ fs::path StateFolder::NewLog(const std::string& name, std::chrono::sys_seconds s
     ::gmtime_r(&seconds, &utc);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
-    // A sequence number keeps the names of runs started in the same second in order.
-    for (int n = 1;; ++n) {
-        char sequence[16];
-        std::snprintf(sequence, sizeof sequence, "-%03d.log", n);
-        fs::path file = folder / (std::string(stamp) + sequence);
-        if (!fs::exists(file))
-            return file;
+    // A sequence number after the highest of that second keeps the names in the order of the runs, even
+    // when older logs of the same second were already removed.
+    int last = 0;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+        const std::string file = entry.path().filename().string();
+        if (file.rfind(stamp, 0) == 0 && file.size() > std::strlen(stamp) + 1)
+            last = std::max(last, std::atoi(file.c_str() + std::strlen(stamp) + 1));
     }
+    char sequence[16];
+    std::snprintf(sequence, sizeof sequence, "-%03d.log", last + 1);
+    return folder / (std::string(stamp) + sequence);
 }
 
 void StateFolder::PruneLogs(const std::string& name) const {

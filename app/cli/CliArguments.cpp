@@ -17,7 +17,7 @@ struct CommandRule {
     int maxNames; // -1: no limit
 };
 
-constexpr std::array<CommandRule, 12> kRules{{
+constexpr std::array<CommandRule, 15> kRules{{
     {"list", "system all json ", false, 0, 0},
     {"show", "system json ", false, 1, 1},
     {"import", "", false, 1, -1},
@@ -30,6 +30,9 @@ constexpr std::array<CommandRule, 12> kRules{{
     {"format", "", false, 0, 0},
     {"repair", "user ", false, 0, 0},
     {"encode-connection", "", false, 0, 0},
+    {"run", "", false, 1, 1},
+    {"history", "json ", false, 1, 1},
+    {"status", "json ", false, 0, 0},
 }};
 
 const CommandRule* findRule(std::string_view name) {
@@ -156,6 +159,10 @@ std::string HelpText() {
            "  format                                da formato al listado, una etiqueta por línea\n"
            "  repair --user USUARIO                 borra las claves y aplica la cuenta a todas las tareas\n"
            "  encode-connection                     cifra una cadena de conexión para SuiteSettings.ini\n"
+           "  run NOMBRE                            pide al ejecutor (brioschedule-runner) que la inicie ya\n"
+           "  history NOMBRE [--json]               las ejecuciones anotadas de una tarea, la última primero\n"
+           "  status [--json]                       si hay ejecutor en marcha; último resultado y próximo "
+           "inicio\n"
            "\n"
            "Opciones:\n"
            "  --json           un documento JSON en lugar de líneas separadas por tabuladores\n"

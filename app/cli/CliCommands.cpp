@@ -4,6 +4,7 @@
 #include "Conversions.h"
 #include "KeyFolderCleaner.h"
 #include "ListDocument.h"
+#include "RunnerCommands.h"
 #include "SecretInput.h"
 #include "SystemMessages.h"
 #include "TaskDetails.h"
@@ -78,6 +79,8 @@ int CliCommands::Run(const CliArguments& args) {
             return Repair(args);
         if (c == "encode-connection")
             return EncodeConnection();
+        if (c == "run" || c == "history" || c == "status")
+            return RunnerCommand(args, out_, err_);
         err_ << "orden desconocida: " << c << '\n' << UsageLine() << '\n';
         return kUsage;
     } catch (const std::exception& e) {

@@ -1,0 +1,228 @@
+// The real brioschedule-runner on a temporary store, with the real brioschedule-cli asking it to run a
+// task and reading what it recorded. The runner is always ended at the end of the test.
+#include "RunnerFixture.h"
+
+#include "StateFolder.h"
+#include "TaskStore.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gmock/gmock.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <regex>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing::HasSubstr;
+
+namespace brio::test {
+
+namespace {
+
+struct Output {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs a program to its end with the environment of this test plus `env`; its output in files.
+Output runProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                  const fs::path& folder) {
+    const fs::path outFile = folder / "cli.out";
+    const fs::path errFile = folder / "cli.err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<std::string> environment = env;
+    for (char** item = environ; *item; ++item)
+        environment.emplace_back(*item);
+    std::vector<char*> argv, envp;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    for (const std::string& item : environment)
+        envp.push_back(const_cast<char*>(item.c_str()));
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    Output output;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0)
+        ::waitpid(pid, &output.status, 0);
+    posix_spawn_file_actions_destroy(&actions);
+    output.status = WIFEXITED(output.status) ? WEXITSTATUS(output.status) : -1;
+    output.out = ReadText(outFile);
+    output.err = ReadText(errFile);
+    return output;
+}
+
+// The real runner as a child process, ended (SIGTERM, then SIGKILL) when the object goes.
+class RunnerProcess {
+public:
+    RunnerProcess(const std::vector<std::string>& env, const fs::path& errors) {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        std::vector<std::string> environment = env;
+        for (char** item = environ; *item; ++item)
+            environment.emplace_back(*item);
+        std::vector<char*> envp;
+        for (const std::string& item : environment)
+            envp.push_back(const_cast<char*>(item.c_str()));
+        envp.push_back(nullptr);
+        char* argv[] = {const_cast<char*>(BRIO_RUNNER_PATH), nullptr};
+        if (posix_spawn(&pid_, BRIO_RUNNER_PATH, &actions, nullptr, argv, envp.data()) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~RunnerProcess() { Stop(); }
+
+    pid_t pid() const { return pid_; }
+    // SIGTERM and the exit status; -1 when it had to be killed.
+    int Stop() {
+        if (pid_ <= 0)
+            return status_;
+        ::kill(pid_, SIGTERM);
+        const auto until = std::chrono::steady_clock::now() + 15s;
+        int status = 0;
+        while (::waitpid(pid_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > until) {
+                ::kill(pid_, SIGKILL);
+                ::waitpid(pid_, &status, 0);
+                status = -1;
+                break;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        pid_ = -1;
+        status_ = status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return status_;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
+
+// Waits until `done` holds, up to `limit`; true when it did.
+template <typename Condition> bool waitFor(Condition done, std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+} // namespace
+
+class RunnerEndToEndTest : public RunnerFixture {
+protected:
+    std::vector<std::string> Environment() const {
+        return {"BRIOSCHEDULE_TASKS=" + store_.string(),
+                "BRIOSCHEDULE_DRIVES=C:=" + drive_.string(),
+                "BRIOSCHEDULE_HOME=" + (root_ / "programa").string(),
+                "BRIOSCHEDULE_RUNNER_CONF=" + (root_ / "runner.conf").string(),
+                "BRIOSCHEDULE_STATE=",
+                "TZ=UTC"};
+    }
+    Output Cli(const std::vector<std::string>& args) const {
+        std::vector<std::string> all{BRIO_CLI_PATH};
+        all.insert(all.end(), args.begin(), args.end());
+        return runProgram(all, Environment(), root_.path());
+    }
+    std::vector<std::string> Results(const std::string& name) const {
+        std::vector<std::string> results;
+        for (const RunRecord& run : StateFolder(state_).Read(name).runs)
+            results.push_back(run.result);
+        return results;
+    }
+};
+
+TEST_F(RunnerEndToEndTest, TheRunnerRunsADueTaskAndTheCommandLineStartsItAgain) {
+    fs::create_directories(root_ / "programa");
+    const Output none = Cli({"run", "Eco"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_THAT(none.err, HasSubstr("no existe la tarea"));
+
+    // Starts fall on whole minutes: the task is due at the next minute at least three seconds away, and
+    // the runner starts two seconds before it.
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    auto due = ceil<minutes>(now);
+    if (due - now < 3s)
+        due += 1min;
+    const auto wall = floor<seconds>(due);
+    const std::chrono::year_month_day day{floor<days>(wall)};
+    const hh_mm_ss<seconds> time{wall - floor<days>(wall)};
+    SchedTrigger once = MakeTrigger(
+        trigger::Once, static_cast<int>(day.year()), static_cast<int>(static_cast<unsigned>(day.month())),
+        static_cast<int>(static_cast<unsigned>(day.day())), static_cast<int>(time.hours().count()),
+        static_cast<int>(time.minutes().count()));
+    SaveTask("Eco", ScriptTask(Script("eco.sh", "echo corre $(id -un); sleep 2"), {once}));
+    SaveTask("Diaria",
+             ScriptTask(Script("nada.sh", "true"), {MakeTrigger(trigger::Daily, 2030, 1, 1, 3, 0)}));
+    const Output noRunner = Cli({"run", "Eco"});
+    EXPECT_EQ(noRunner.status, 1);
+    EXPECT_THAT(noRunner.err, HasSubstr("no hay ningún ejecutor en marcha"));
+
+    std::this_thread::sleep_until(due - 2s);
+    RunnerProcess runner(Environment(), root_ / "runner.err");
+    ASSERT_GT(runner.pid(), 0);
+    ASSERT_TRUE(waitFor([&] { return Results("Eco").size() == 1; }, 8s)) << ReadText(root_ / "runner.err");
+    const TaskState first = StateFolder(state_).Read("Eco");
+    EXPECT_EQ(first.runs[0].result, runresult::ok) << first.runs[0].reason;
+    EXPECT_LE(first.runs[0].start - floor<seconds>(due), 1s) << "a due task starts within a second";
+    EXPECT_EQ(ReadText(first.runs[0].log), "corre " + TaskUser() + "\n");
+
+    // Asked from the command line: it starts within a second, and a second request while it runs is
+    // recorded as skipped.
+    const Output asked = Cli({"run", "eco"});
+    EXPECT_EQ(asked.status, 0) << asked.err;
+    EXPECT_THAT(asked.out, HasSubstr("«Eco»"));
+    EXPECT_TRUE(waitFor([&] { return StateFolder(state_).Read("Eco").running.has_value(); }, 1s));
+    EXPECT_EQ(Cli({"run", "Eco"}).status, 0);
+    ASSERT_TRUE(waitFor([&] { return Results("Eco").size() == 3; }, 8s)) << ReadText(root_ / "runner.err");
+    EXPECT_EQ(Results("Eco"), (std::vector<std::string>{"ok", "skipped", "ok"}));
+
+    const Output history = Cli({"history", "Eco", "--json"});
+    ASSERT_EQ(history.status, 0) << history.err;
+    const QJsonArray runs = QJsonDocument::fromJson(QByteArray::fromStdString(history.out)).array();
+    ASSERT_EQ(runs.size(), 3);
+    EXPECT_EQ(runs[0].toObject()["Result"].toString(), "ok") << "newest first";
+    EXPECT_EQ(runs[1].toObject()["Result"].toString(), "skipped");
+    EXPECT_TRUE(runs[1].toObject()["Log"].isNull());
+    EXPECT_EQ(runs[2].toObject()["ExitCode"].toInt(), 0);
+    EXPECT_TRUE(std::regex_match(runs[2].toObject()["Start"].toString().toStdString(),
+                                 std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")));
+
+    // A change made by the window's operations (here the same operation from the command line) is seen
+    // within a second.
+    const Output status = Cli({"status", "--json"});
+    ASSERT_EQ(status.status, 0) << status.err;
+    const QJsonObject before = QJsonDocument::fromJson(QByteArray::fromStdString(status.out)).object();
+    EXPECT_EQ(before["Pid"].toInt(), runner.pid());
+    ASSERT_EQ(before["Tasks"].toArray().size(), 2);
+    EXPECT_EQ(before["Tasks"].toArray()[0].toObject()["Next"].toString(), "2030-01-01T03:00:00+00:00");
+    const Output disabled = Cli({"disable", "--system", "Diaria"});
+    ASSERT_EQ(disabled.status, 0) << disabled.err;
+    EXPECT_TRUE(waitFor([&] { return !StateFolder(state_).Read("Diaria").next; }, 1500ms));
+
+    EXPECT_EQ(runner.Stop(), 0) << "SIGTERM ends the runner cleanly";
+    const std::string said = ReadText(root_ / "runner.err");
+    EXPECT_THAT(said, HasSubstr("deteniéndose"));
+    EXPECT_EQ(Cli({"status"}).out.rfind("No hay ningún ejecutor en marcha", 0), 0u);
+}
+
+} // namespace brio::test
