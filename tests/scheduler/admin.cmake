@@ -3,6 +3,7 @@ add_executable(scheduler_admin_tests
   ${CMAKE_CURRENT_LIST_DIR}/AdminListAddTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AdminExportTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AdminSystemTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AdminOnePassTest.cpp
 )
 target_include_directories(scheduler_admin_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(scheduler_admin_tests PRIVATE brio_schedbridge brio_scheduler brio_testsupport GTest::gtest_main)

@@ -1,0 +1,54 @@
+// Work on named tasks without a Refresh: only those tasks' files are read, the folder's names only when
+// no file has the exact name.
+#include "ErrorOf.h"
+#include "TaskStore.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace brio;
+using namespace brio::test;
+
+namespace fs = std::filesystem;
+
+TEST(TaskStoreLookup, NamedTasksAreFoundWithoutReadingTheWholeStore) {
+    TempDir dir;
+    const fs::path folder = dir / "tasks";
+    {
+        TaskStore s(folder);
+        s.Refresh();
+        SchedTaskPtr model = s.NewTask("Modelo");
+        model->setApplicationName("/bin/modelo");
+        model->Save();
+    }
+    // Copies are files this process has never read.
+    for (int i = 0; i < 40; ++i)
+        fs::copy_file(folder / "Modelo.job", folder / ("Tarea " + std::to_string(i) + ".job"));
+    WriteText(folder / "Rota.job", "<job");
+
+    TaskStore store(folder);
+    const StoreCounters before = TaskStore::Counters();
+    EXPECT_EQ(store.Item("Tarea 7")->ApplicationName(), "/bin/modelo");
+    ASSERT_NE(store.Find("TAREA 8"), nullptr); // another spelling: the folder's names, then that file
+    EXPECT_EQ(store.Find("TAREA 8")->Name(), "Tarea 8");
+    EXPECT_EQ(store.Find("Nadie"), nullptr);
+    EXPECT_EQ(ErrorOf([&] { store.Item("Nadie"); }), err::SubscriptOutOfRange);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(store.Find("Rota"), nullptr); // left out and told, as a Refresh does
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Rota.job"), std::string::npos);
+    EXPECT_EQ(ErrorOf([&] { store.NewTask("tarea 9"); }), err::FileExists);
+    EXPECT_TRUE(store.Remove("tarea 9"));
+    EXPECT_FALSE(fs::exists(folder / "Tarea 9.job"));
+    EXPECT_FALSE(store.Remove("tarea 9"));
+    const StoreCounters after = TaskStore::Counters();
+    EXPECT_EQ(after.refreshes - before.refreshes, 0u);
+    EXPECT_EQ(after.filesRead - before.filesRead, 3u); // Tarea 7, Tarea 8 and Tarea 9, each once
+
+    // A Refresh reads the rest, and then named work goes by what it read.
+    store.Refresh();
+    EXPECT_EQ(store.Count(), 40); // Modelo and 39 copies; the broken file is left out
+    EXPECT_EQ(TaskStore::Counters().filesRead - after.filesRead, 37u);
+    EXPECT_EQ(store.Find("modelo")->Name(), "Modelo");
+}
