@@ -238,7 +238,7 @@ std::string clsAdminTask::TriggerTypeName(std::int32_t type) {
     return type >= 0 && type <= 7 ? names[type] : "";
 }
 
-TareaList clsAdminTask::getSystemTaskList() {
+TareaList clsAdminTask::getSystemTaskList(const std::function<void(const SchedTask&)>& each) {
     auto bridge = NewBridge();
     warnings_ = bridge->Warnings();
     TareaList result;
@@ -253,6 +253,8 @@ TareaList clsAdminTask::getSystemTaskList() {
         record.setEnabled((task->Flags() & taskflag::disabled) == 0);
         if (task->Triggers().Count() >= 1)
             record.setText(task->Triggers().Item(1).Text());
+        if (each)
+            each(*task);
     }
     return result;
 }

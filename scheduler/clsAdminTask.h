@@ -5,6 +5,7 @@
 #include "UserMessages.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class QObject;
@@ -33,8 +34,9 @@ public:
     // True when the host's logon accepts the pair; with blnShowErroMsg a refusal is reported to the user.
     bool VerifyAccountInfo(const std::string& user, const std::string& pwd, bool blnShowErroMsg = false);
 
-    // Every scheduler task as a record, in enumeration order.
-    TareaList getSystemTaskList();
+    // Every scheduler task as a record, in enumeration order. `each`, when given, sees each task as its
+    // record is made, in the same pass (the listing's next run times come from it).
+    TareaList getSystemTaskList(const std::function<void(const SchedTask&)>& each = {});
     // What the scheduler could not read in the last getSystemTaskList (one Spanish line each); those
     // tasks were left out of the list.
     const std::vector<std::string>& SchedulerWarnings() const noexcept { return warnings_; }

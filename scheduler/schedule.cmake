@@ -6,5 +6,6 @@ list(APPEND BRIO_SCHEDULER_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ZoneRule.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TriggerDays.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ScheduleEngine.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/EntrySchedule.cpp
 )
 list(APPEND BRIO_SCHEDULER_LIBS date::date-tz)

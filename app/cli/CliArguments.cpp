@@ -1,5 +1,7 @@
 #include "CliArguments.h"
 
+#include "NextCommand.h"
+
 #include <algorithm>
 #include <array>
 #include <string_view>
@@ -17,8 +19,9 @@ struct CommandRule {
     int maxNames; // -1: no limit
 };
 
-constexpr std::array<CommandRule, 15> kRules{{
+constexpr std::array<CommandRule, 16> kRules{{
     {"list", "system all json ", false, 0, 0},
+    {"next", "system count after json ", false, 1, 1},
     {"show", "system json ", false, 1, 1},
     {"import", "", false, 1, -1},
     {"export", "user ", false, 1, -1},
@@ -85,6 +88,24 @@ CliArguments ParseArguments(const std::vector<std::string>& args) {
             if (value->empty())
                 throw UsageError("el usuario de --user está vacío");
             result.user = *value;
+        } else if (name == "count" || name == "after") {
+            if (!value) {
+                if (i + 1 >= args.size())
+                    throw UsageError("falta el valor después de --" + name);
+                value = args[++i];
+            }
+            if (name == "after") {
+                if (!ReadWallTime(*value))
+                    throw UsageError("fecha no válida en --after: «" + *value +
+                                     "» (se espera aaaa-MM-ddTHH:mm o aaaa-MM-ddTHH:mm:ss)");
+                result.after = *value;
+            } else {
+                const bool digits = !value->empty() && value->size() <= 5 &&
+                                    value->find_first_not_of("0123456789") == std::string::npos;
+                result.count = digits ? std::stoi(*value) : 0;
+                if (result.count < 1 || result.count > brio::ScheduleEngine::kMaxCount)
+                    throw UsageError("número no válido en --count: «" + *value + "» (de 1 a 10000)");
+            }
         } else if (name == "system" || name == "both" || name == "all" || name == "json") {
             if (value)
                 throw UsageError("la opción --" + name + " no lleva valor");
@@ -149,6 +170,8 @@ std::string HelpText() {
            "las ocultas\n"
            "  show NOMBRE [--system] [--json]       todo lo guardado de una tarea del listado (o del "
            "sistema)\n"
+           "  next NOMBRE [--system] [--count N] [--after aaaa-MM-ddTHH:mm[:ss]] [--json]\n"
+           "                                        las próximas ejecuciones (5 si no se indica --count)\n"
            "  import NOMBRE...                      importa tareas del sistema al listado\n"
            "  export [--user USUARIO] NOMBRE...     exporta tareas del listado al sistema\n"
            "  enable [--system] NOMBRE...           habilita tareas del listado (o del sistema)\n"

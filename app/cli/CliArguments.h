@@ -24,6 +24,8 @@ struct CliArguments {
     bool json = false;               // --json: one JSON document instead of tab-separated lines
     std::optional<std::string> user; // --user USER
     std::string minutes;             // range: the minutes as typed
+    int count = 5;                   // next --count N: how many starts, 1 to 10000
+    std::string after;               // next --after yyyy-MM-ddTHH:mm[:ss]: local wall time; empty: now
     std::vector<std::string> names;  // the task names, in the order given
 };
 

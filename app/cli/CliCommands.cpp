@@ -4,6 +4,7 @@
 #include "Conversions.h"
 #include "KeyFolderCleaner.h"
 #include "ListDocument.h"
+#include "NextCommand.h"
 #include "RunnerCommands.h"
 #include "SecretInput.h"
 #include "SystemMessages.h"
@@ -61,6 +62,8 @@ int CliCommands::Run(const CliArguments& args) {
             return List(args);
         if (c == "show")
             return Show(args);
+        if (c == "next")
+            return RunNext(args, programFolder_, scheduler_, out_, err_);
         if (c == "import")
             return Import(args);
         if (c == "export")
@@ -96,7 +99,15 @@ int CliCommands::Failed(const BrioError& error) {
 
 int CliCommands::List(const CliArguments& args) {
     const std::unique_ptr<clsAdminTask> admin = NewAdminTask();
-    const TareaList records = args.system ? admin->getSystemTaskList() : admin->getXMLTaskList();
+    // The system view also tells each task's next start, found in the same pass over the scheduler.
+    std::vector<NextRun> nextRuns;
+    const ScheduleEngine engine(ScheduleZone::Host());
+    const Instant now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    const auto addNextRun = [&](const SchedTask& task) {
+        nextRuns.push_back(NextRunOf(engine, task.Triggers(), task.Flags(), now));
+    };
+    const TareaList records = args.system ? admin->getSystemTaskList(addNextRun) : admin->getXMLTaskList();
+    std::vector<NextRun> rowNextRuns;
     // The rows the list view takes: hidden ones left out, and a name met twice ends the list there, as a
     // keyed row cannot be added twice.
     TareaList rows;
@@ -110,8 +121,10 @@ int CliCommands::List(const CliArguments& args) {
             break;
         }
         rows.push_back(record);
+        if (args.system)
+            rowNextRuns.push_back(nextRuns.at(static_cast<std::size_t>(&record - records.data())));
     }
-    WriteRecords(out_, rows, args.json, args.all);
+    WriteRecords(out_, rows, args.json, args.all, args.system ? &rowNextRuns : nullptr);
     if (!duplicate.empty())
         return Failed(BrioError(err::KeyNotUnique, "la tarea " + inQuotes(duplicate) + " está repetida"));
     return kSuccess;

@@ -10,6 +10,10 @@ constexpr std::int32_t kStateMissingProgram = 128;
 QString q(const std::string& text) {
     return QString::fromStdString(text);
 }
+
+std::size_t indexOf(const TareaList& records, const clsTarea& record) {
+    return static_cast<std::size_t>(&record - records.data());
+}
 } // namespace
 
 QJsonObject RecordJson(const clsTarea& record) {
@@ -39,13 +43,23 @@ std::string StatusText(const clsTarea& record) {
     return record.Enabled() ? "" : "Deshabilitada";
 }
 
-void WriteRecords(std::ostream& out, const TareaList& records, bool json, bool withHidden) {
+// "NextRunTime" of a system listing row: the ISO text, or null when the task has no next start.
+QJsonValue nextRunJson(const NextRun& next) {
+    return next.iso.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(q(next.iso));
+}
+
+void WriteRecords(std::ostream& out, const TareaList& records, bool json, bool withHidden,
+                  const std::vector<NextRun>* nextRuns) {
     if (json) {
         // Written record by record, as the indented document of the whole array reads.
         out << "[\n";
         bool first = true;
         for (const clsTarea& record : records) {
-            const QByteArray text = QJsonDocument(RecordJson(record)).toJson(QJsonDocument::Indented);
+            QJsonObject object = RecordJson(record);
+            if (nextRuns)
+                object.insert(QStringLiteral("NextRunTime"),
+                              nextRunJson((*nextRuns)[indexOf(records, record)]));
+            const QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented);
             out << (first ? "" : ",\n");
             first = false;
             for (qsizetype start = 0; start < text.size();) {
@@ -60,7 +74,8 @@ void WriteRecords(std::ostream& out, const TareaList& records, bool json, bool w
         out << (first ? "]\n" : "\n]\n");
         return;
     }
-    out << "Nombre\tMarcada\tEstado\tRnd\tProgramación" << (withHidden ? "\tOculta" : "") << '\n';
+    out << "Nombre\tMarcada\tEstado\tRnd\tProgramación" << (withHidden ? "\tOculta" : "")
+        << (nextRuns ? "\tPróxima ejecución" : "") << '\n';
     for (const clsTarea& record : records) {
         out << Cell(record.Name()) << '\t' << (record.Seleccion() != 0 ? "Sí" : "No") << '\t'
             << StatusText(record) << '\t'
@@ -68,6 +83,8 @@ void WriteRecords(std::ostream& out, const TareaList& records, bool json, bool w
             << Cell(record.Text());
         if (withHidden)
             out << '\t' << (record.hidden() ? "Sí" : "No");
+        if (nextRuns)
+            out << '\t' << (*nextRuns)[indexOf(records, record)].wall;
         out << '\n';
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NextCommand.h"
 #include "clsTarea.h"
 
 #include <QJsonObject>
@@ -14,7 +15,10 @@ QJsonObject RecordJson(const clsTarea& record);
 
 // The rows of a list view: a header and one tab-separated line per record (name, mark, status, random
 // range, schedule; with `withHidden` also whether the row is hidden), or one JSON array of records.
-void WriteRecords(std::ostream& out, const TareaList& records, bool json, bool withHidden);
+// `nextRuns`, one per record, adds "NextRunTime" to each JSON record and the last column
+// "Próxima ejecución" to the lines.
+void WriteRecords(std::ostream& out, const TareaList& records, bool json, bool withHidden,
+                  const std::vector<NextRun>* nextRuns = nullptr);
 
 // A value fit for one cell of a tab-separated line: tabs and line ends become blanks.
 std::string Cell(std::string text);

@@ -1,0 +1,112 @@
+#include "NextCommand.h"
+
+#include "BrioError.h"
+#include "EntrySchedule.h"
+#include "ListDocument.h"
+#include "clsAdminTask.h"
+
+#include <QDate>
+
+namespace brio::cli {
+
+namespace {
+
+Instant now() {
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+}
+
+void writeJson(std::ostream& out, const Schedule& schedule, const ScheduleZone& zone) {
+    if (schedule.starts.empty()) {
+        out << "[]\n";
+        return;
+    }
+    out << "[\n";
+    for (std::size_t i = 0; i < schedule.starts.size(); ++i) {
+        const NextStart& s = schedule.starts[i];
+        out << "    {\"Start\": \"" << IsoInstant(s.start, zone) << "\", \"Trigger\": " << s.trigger
+            << ", \"KillAt\": "
+            << (s.killAt ? "\"" + IsoInstant(*s.killAt, zone) + "\"" : std::string("null"))
+            << (i + 1 < schedule.starts.size() ? "},\n" : "}\n");
+    }
+    out << "]\n";
+}
+
+} // namespace
+
+std::optional<WallSeconds> ReadWallTime(const std::string& text) {
+    // The digits and separators of "yyyy-MM-ddTHH:mm" and "yyyy-MM-ddTHH:mm:ss".
+    static const std::string kShape = "dddd-dd-ddTdd:dd:dd";
+    if (text.size() != 16 && text.size() != 19)
+        return std::nullopt;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kShape[i] == 'd' ? !digit : text[i] != kShape[i])
+            return std::nullopt;
+    }
+    const auto number = [&](std::size_t at, std::size_t length) {
+        return std::stoi(text.substr(at, length));
+    };
+    const int h = number(11, 2), mi = number(14, 2), s = text.size() == 19 ? number(17, 2) : 0;
+    const QDate date(number(0, 4), number(5, 2), number(8, 2));
+    if (!date.isValid() || date.year() < 1 || h > 23 || mi > 59 || s > 59)
+        return std::nullopt;
+    const std::int64_t days = date.toJulianDay() - 2440588; // days since 1970-01-01
+    return WallSeconds{days * 86400 + h * 3600 + mi * 60 + s};
+}
+
+NextRun NextRunOf(const ScheduleEngine& engine, const SchedTriggers& triggers, std::int32_t flags,
+                  Instant after) {
+    const Schedule next = engine.Next(triggers, flags, after, 1);
+    if (next.starts.empty())
+        return {};
+    return {IsoInstant(next.starts.front().start, engine.Zone()),
+            WallText(next.starts.front().start, engine.Zone())};
+}
+
+int RunNext(const CliArguments& args, const std::filesystem::path& programFolder,
+            const SchedBridgeFactory& scheduler, std::ostream& out, std::ostream& err) {
+    const std::string& name = args.names.front();
+    const ScheduleEngine engine(ScheduleZone::Host());
+    Instant after = now();
+    if (!args.after.empty()) {
+        const auto wall = ReadWallTime(args.after); // checked when the arguments were read
+        if (!wall)
+            throw BrioError(err::TypeMismatch, "fecha no válida: " + args.after);
+        after = engine.Zone().FromWall(*wall);
+    }
+
+    Schedule schedule;
+    if (args.system) {
+        std::unique_ptr<SchedBridge> bridge = scheduler ? scheduler() : nullptr;
+        if (!bridge)
+            throw BrioError(err::ObjectNotSet, "no hay un programador de tareas disponible");
+        const SchedTaskPtr task = bridge->Item(name);
+        schedule = engine.Next(task->Triggers(), task->Flags(), after, args.count);
+    } else {
+        const clsAdminTask admin(programFolder, scheduler);
+        ListDocument doc(admin.ListFilePath());
+        if (!doc.Load())
+            throw BrioError(err::FileNotFound,
+                            "no existe el listado «" + admin.ListFilePath().string() + "»");
+        const pugi::xml_node entry = doc.FindEntry(name);
+        if (!entry)
+            throw BrioError(err::SubscriptOutOfRange, "la tarea «" + name + "» no está en el listado");
+        const EntrySchedule entrySchedule = ReadEntrySchedule(entry);
+        if (entrySchedule.randomRange != 0)
+            err << "La tarea tiene un rango aleatorio de " << entrySchedule.randomRange
+                << " minutos: las horas se dan sin ese desplazamiento, que se aplica al exportarla.\n";
+        schedule = engine.Next(entrySchedule.triggers, entrySchedule.flags, after, args.count);
+    }
+
+    if (args.json) {
+        writeJson(out, schedule, engine.Zone());
+    } else {
+        for (const NextStart& s : schedule.starts)
+            out << WallText(s.start, engine.Zone()) << '\n';
+    }
+    if (schedule.starts.empty())
+        err << "Sin próximas ejecuciones: " << schedule.reason << '\n';
+    return 0;
+}
+
+} // namespace brio::cli
