@@ -55,6 +55,11 @@ std::int32_t longAttr(pugi::xml_node node, const char* name) {
 std::int16_t intAttr(pugi::xml_node node, const char* name) {
     return CInt(CDbl(required(node, name)));
 }
+// A date attribute; an empty one is a date never set, as the scheduler writes it.
+QDateTime dateAttr(pugi::xml_node node, const char* name) {
+    const char* text = required(node, name);
+    return *text ? CDate(text) : QDateTime();
+}
 
 // The random start shift in whole minutes, from -n to n - 1, drawn from the one generator.
 int randomShift(std::int16_t n) {
@@ -159,14 +164,14 @@ void SystemAddTriggers(pugi::xml_node entry, SchedTask& task) {
     for (pugi::xml_node e = entry.child("TRIGGERS").child("TRIGGER"); e; e = e.next_sibling("TRIGGER")) {
         SchedTrigger& t = task.Triggers().Add();
         t.setTriggerType(longAttr(e, "triggerType"));
-        t.setBeginDay(CDate(required(e, "BeginDay")));
+        t.setBeginDay(dateAttr(e, "BeginDay"));
         const std::int16_t range = CInt(Val(entry.attribute("StartTimeRandom").value()));
-        QDateTime start = CDate(required(e, "StartTime"));
-        if (range >= 1)
+        QDateTime start = dateAttr(e, "StartTime");
+        if (range >= 1 && start.isValid())
             start = start.addSecs(60LL * randomShift(range));
         t.setStartTime(start);
         t.setDuration(longAttr(e, "Duration"));
-        t.setEndDay(CDate(required(e, "EndDay")));
+        t.setEndDay(dateAttr(e, "EndDay"));
         t.setInterval(longAttr(e, "Interval"));
         t.setFlags(longAttr(e, "Flags"));
         t.setRandomInterval(intAttr(e, "RandomInterval"));
@@ -267,7 +272,7 @@ int clsAdminTask::getSystemTaskIndex(const std::string& TaskName) {
 // The worker behind SystemAdd and Export, on a scheduler object and a loaded list the caller owns.
 static SchedTaskPtr systemAddWith(SchedBridge& bridge, const ListDocument& doc, bool listExists,
                                   const std::string& TaskName, const std::string& strTaskName,
-                                  std::string& user, std::string& pwd) {
+                                  std::string& user, SecretString& pwd) {
     const std::string systemName = strTaskName.empty() ? TaskName : strTaskName;
     bool suppressed = true;
     SchedTaskPtr task;
@@ -293,7 +298,7 @@ static SchedTaskPtr systemAddWith(SchedBridge& bridge, const ListDocument& doc, 
     }
     if (!user.empty()) {
         try {
-            task->SetAccountInformation(user, pwd);
+            task->SetAccountInformation(user, pwd.str());
         } catch (const BrioError&) {
             if (suppressed) {
                 user.clear();
@@ -441,7 +446,7 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
         task->Save(0);
         if (!user_.empty()) {
             try {
-                task->SetAccountInformation(user_, pwd_);
+                task->SetAccountInformation(user_, pwd_.str());
             } catch (const BrioError&) {
                 user_.clear();
                 pwd_.clear();
@@ -519,7 +524,7 @@ void clsAdminTask::SetPasswordAllTask() {
     const int count = bridge->Count();
     for (int i = 1; i <= count; ++i) {
         SchedTaskPtr task = bridge->Item(i);
-        task->SetAccountInformation(user_, pwd_);
+        task->SetAccountInformation(user_, pwd_.str());
         task->Save(0);
     }
 }

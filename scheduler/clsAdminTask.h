@@ -2,6 +2,7 @@
 
 #include "AdminListFile.h"
 #include "SchedBridge.h"
+#include "SecretString.h"
 #include "UserMessages.h"
 
 #include <cstdint>
@@ -24,8 +25,9 @@ public:
     // The account applied to scheduler tasks; empty until set.
     const std::string& strUser() const noexcept { return user_; }
     void setStrUser(const std::string& value) { user_ = value; }
-    const std::string& strPwd() const noexcept { return pwd_; }
-    void setStrPwd(const std::string& value) { pwd_ = value; }
+    // The password is kept in a self-wiping buffer; the reference is valid until the next change.
+    const std::string& strPwd() const noexcept { return pwd_.str(); }
+    void setStrPwd(const std::string& value) { pwd_.assign(value); }
     // The window whose modal dialogs the property editor is shown over.
     void setOwner(QObject* owner) { owner_ = owner; }
     // Where the few messages the object shows itself go (a refused logon, a failed warehouse query).
@@ -90,7 +92,7 @@ protected:
 private:
     SchedBridgeFactory factory_;
     std::string user_;
-    std::string pwd_;
+    SecretString pwd_;
     QObject* owner_ = nullptr;
     MessageSink messages_;
     std::vector<std::string> warnings_;

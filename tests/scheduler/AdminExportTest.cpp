@@ -63,6 +63,23 @@ TEST_F(AdminExport, RoundTripThroughTheListFileKeepsEveryField) {
     expectSameTriggers(back->Triggers(), want);
 }
 
+TEST_F(AdminExport, DatesNeverSetRoundTripThroughTheListFile) {
+    SchedTrigger never = Daily(4, 30);
+    never.setBeginDay(QDateTime());
+    never.setStartTime(QDateTime());
+    never.setEndDay(QDateTime());
+    SchedTrigger endless = Daily(5, 0); // the usual case: an end day that was never set
+    endless.setEndDay(QDateTime());
+    makeTask("Fechas", 0, {never, endless});
+    clsAdminTask a = admin();
+    a.Import({"Fechas"});
+    a.RemoveSystemTask("Fechas");
+    a.Export({"Fechas"});
+    SchedTriggers want;
+    want.items() = {never, endless};
+    expectSameTriggers(bridge().Item("Fechas")->Triggers(), want);
+}
+
 TEST_F(AdminExport, HiddenIsNeverExportedAndMissingEntriesGiveAnEmptyTask) {
     makeTask("Oculta", taskflag::hidden, {Daily(2, 0)});
     clsAdminTask a = admin();
