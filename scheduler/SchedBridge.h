@@ -81,6 +81,12 @@ public:
 // Makes a new scheduler object; every operation of the administration object makes its own.
 using SchedBridgeFactory = std::function<std::unique_ptr<SchedBridge>()>;
 
+// How a list entry's stand-in scheduler task is shown while the entry is edited through it.
+struct TaskStandIn {
+    std::string name;    // the entry's own name (the copy has another one)
+    bool enabled = true; // the entry's own state; after editing, the one chosen
+};
+
 // Shows and edits one task's properties; the window implements it and registers it.
 class TaskEditor {
 public:
@@ -88,6 +94,10 @@ public:
     // Edits `task` in place, modal to `owner`; true when the person accepted (OK), false on Cancel.
     // On false the task must be left exactly as it was.
     virtual bool Edit(SchedTask& task, QObject* owner) = 0;
+    // Edits `task` as the stand-in of a list entry: shown under the entry's name and with the entry's
+    // enabled state, while the task's own disabled bit stays as it is (the scheduler must not run the
+    // copy). On true, `standIn.enabled` holds the state the person chose.
+    virtual bool EditStandIn(SchedTask& task, QObject* owner, TaskStandIn& standIn);
 };
 
 // The editor EditProperties uses; nullptr when none is registered (the command line).

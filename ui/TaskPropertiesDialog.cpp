@@ -64,11 +64,14 @@ SchedTrigger newTrigger() {
 
 } // namespace
 
-TaskPropertiesDialog::TaskPropertiesDialog(SchedTask& task, QWidget* parent)
+TaskPropertiesDialog::TaskPropertiesDialog(SchedTask& task, QWidget* parent, const TaskStandIn* standIn)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), task_(task),
+      standIn_(standIn != nullptr),
+      chosenEnabled_(standIn ? standIn->enabled : (task.Flags() & taskflag::disabled) == 0),
       triggers_(task.Triggers().items()) {
     setObjectName(QStringLiteral("TaskPropertiesDialog"));
-    setWindowTitle(QStringLiteral("Propiedades de la tarea ") + fromStd(task.Name()));
+    setWindowTitle(QStringLiteral("Propiedades de la tarea ") +
+                   fromStd(standIn ? standIn->name : task.Name()));
     setModal(true);
 
     auto* main = new QVBoxLayout(this);
@@ -95,6 +98,17 @@ TaskPropertiesDialog::TaskPropertiesDialog(SchedTask& task, QWidget* parent)
 
     refreshTriggerList();
     selectTrigger(triggers_.empty() ? -1 : 0);
+    connect(triggerEditor, &TriggerEditor::typeShown, this, [this] { fitToContent(); });
+    fitToContent();
+}
+
+void TaskPropertiesDialog::fitToContent() {
+    // The pages of the tabs take the size of the largest; the schedule page is measured as it is now.
+    for (QWidget* w = triggerEditor; w && w != this; w = w->parentWidget())
+        w->updateGeometry();
+    if (layout())
+        layout()->activate();
+    adjustSize();
 }
 
 QWidget* TaskPropertiesDialog::buildTaskPage() {
@@ -111,7 +125,7 @@ QWidget* TaskPropertiesDialog::buildTaskPage() {
     chkHabilitada =
         new QCheckBox(QStringLiteral("Habilitada (la tarea se ejecuta a la hora programada)"), page);
     chkHabilitada->setObjectName(QStringLiteral("chkHabilitada"));
-    chkHabilitada->setChecked((task_.Flags() & taskflag::disabled) == 0);
+    chkHabilitada->setChecked(chosenEnabled_);
     form->addRow(QStringLiteral("Ejecutar:"), txtPrograma);
     form->addRow(QStringLiteral("Argumentos:"), txtArgumentos);
     form->addRow(QStringLiteral("Iniciar en:"), txtIniciarEn);
@@ -239,6 +253,12 @@ void TaskPropertiesDialog::cmdAceptar_Click() {
         return;
     }
 
+    if (txtPrograma->text().trimmed().isEmpty()) {
+        tabs->setCurrentIndex(0);
+        refuse(QStringLiteral("Escriba el programa que ejecutará la tarea."), txtPrograma);
+        return;
+    }
+
     const QString user = txtUsuario->text();
     if (user != fromStd(task_.AccountName())) {
         if (user.isEmpty()) {
@@ -268,7 +288,9 @@ void TaskPropertiesDialog::cmdAceptar_Click() {
     std::int32_t flags = task_.Flags();
     for (const auto& [bit, box] : chkFlags)
         flags = box->isChecked() ? flags | bit : flags & ~bit;
-    flags = chkHabilitada->isChecked() ? flags & ~taskflag::disabled : flags | taskflag::disabled;
+    chosenEnabled_ = chkHabilitada->isChecked();
+    if (!standIn_) // a stand-in stays disabled in the scheduler whatever the entry's state
+        flags = chosenEnabled_ ? flags & ~taskflag::disabled : flags | taskflag::disabled;
     task_.setFlags(flags);
     task_.Triggers().items() = triggers_;
     accept();
@@ -278,6 +300,15 @@ bool TaskPropertiesEditor::Edit(SchedTask& task, QObject* owner) {
     QWidget* parent = qobject_cast<QWidget*>(owner);
     TaskPropertiesDialog dialog(task, parent ? parent : window_);
     return dialog.exec() == QDialog::Accepted;
+}
+
+bool TaskPropertiesEditor::EditStandIn(SchedTask& task, QObject* owner, TaskStandIn& standIn) {
+    QWidget* parent = qobject_cast<QWidget*>(owner);
+    TaskPropertiesDialog dialog(task, parent ? parent : window_, &standIn);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    standIn.enabled = dialog.ChosenEnabled();
+    return true;
 }
 
 } // namespace brio

@@ -24,7 +24,9 @@ class TriggerEditor;
 class TaskPropertiesDialog : public QDialog {
     Q_OBJECT
 public:
-    TaskPropertiesDialog(SchedTask& task, QWidget* parent = nullptr);
+    // With `standIn`, the task is the stand-in of a list entry: the dialog shows the entry's name and
+    // enabled state, leaves the task's disabled bit alone and keeps the state chosen in ChosenEnabled().
+    TaskPropertiesDialog(SchedTask& task, QWidget* parent = nullptr, const TaskStandIn* standIn = nullptr);
 
     // Controls, by their names.
     QTabWidget* tabs;
@@ -43,6 +45,9 @@ public:
     QPushButton* cmdAceptar;
     QPushButton* cmdCancelar;
 
+    // The state of "Habilitada" when Aceptar was pressed.
+    bool ChosenEnabled() const noexcept { return chosenEnabled_; }
+
     // The triggers as edited so far.
     const std::vector<SchedTrigger>& Triggers() const noexcept { return triggers_; }
 
@@ -58,8 +63,12 @@ private:
     void triggerEdited();
     void refreshTriggerList();
     void refuse(const QString& text, QWidget* focus);
+    // Fits the dialog to what it shows now, smaller as well as larger.
+    void fitToContent();
 
     SchedTask& task_;
+    bool standIn_ = false;
+    bool chosenEnabled_ = true;
     std::vector<SchedTrigger> triggers_;
     int current_ = -1;
 };
@@ -69,6 +78,7 @@ class TaskPropertiesEditor : public TaskEditor {
 public:
     explicit TaskPropertiesEditor(QWidget* window) : window_(window) {}
     bool Edit(SchedTask& task, QObject* owner) override;
+    bool EditStandIn(SchedTask& task, QObject* owner, TaskStandIn& standIn) override;
 
 private:
     QWidget* window_;

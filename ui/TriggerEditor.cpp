@@ -218,6 +218,7 @@ void TriggerEditor::buildControls() {
         if (loading_)
             return;
         t_.setTriggerType(cboTipo->currentData().toInt());
+        FillTypeDefaults(t_);
         load();
         emit changed();
     });
@@ -363,7 +364,9 @@ void TriggerEditor::load() {
     tmeHora->setTime(t_.StartTime().isValid() ? t_.StartTime().time() : QTime(0, 0));
     const bool hasEnd = (t_.Flags() & triggerflag::hasEndDate) != 0;
     chkFechaFin->setChecked(hasEnd);
-    dteFin->setDate(dateOf(t_.EndDay()));
+    // An end date never set shows the start date, not the zero date.
+    const bool endSet = t_.EndDay().isValid() && t_.EndDay().date() != ZeroDate().date();
+    dteFin->setDate(endSet ? t_.EndDay().date() : dateOf(t_.BeginDay()));
     dteFin->setEnabled(hasEnd);
 
     const bool repeats = t_.Interval() != 0 || t_.Duration() != 0;
@@ -408,6 +411,41 @@ void TriggerEditor::showType() {
     grpDiasSemana->setVisible(type == trigger::Weekly || type == trigger::MonthlyDOW);
     grpDiasMes->setVisible(type == trigger::MonthlyDate);
     grpMeses->setVisible(type == trigger::MonthlyDate || type == trigger::MonthlyDOW);
+    emit typeShown();
+}
+
+void TriggerEditor::FillTypeDefaults(SchedTrigger& t) {
+    const bool begun = t.BeginDay().isValid() && t.BeginDay().date() != ZeroDate().date();
+    const QDate begin = begun ? t.BeginDay().date() : QDate::currentDate();
+    const std::int32_t weekday = std::int32_t(1) << (begin.dayOfWeek() % 7); // Sunday 1 ... Saturday 64
+    switch (t.TriggerType()) {
+    case trigger::Daily:
+        if (t.Daily_Interval() < 1)
+            t.setDaily_Interval(1);
+        break;
+    case trigger::Weekly:
+        if (t.Weekly_Interval() < 1)
+            t.setWeekly_Interval(1);
+        if ((t.Weekly_DaysOfTheWeek() & kAllDaysOfWeek) == 0)
+            t.setWeekly_DaysOfTheWeek(weekday);
+        break;
+    case trigger::MonthlyDate:
+        if ((t.MonthlyDate_Day() & kAllDaysOfMonth) == 0)
+            t.setMonthlyDate_Day(std::int32_t(1) << (begin.day() - 1));
+        if ((t.MonthlyDate_Months() & kAllMonths) == 0)
+            t.setMonthlyDate_Months(kAllMonths);
+        break;
+    case trigger::MonthlyDOW:
+        if (t.MonthlyDOW_Week() < 1 || t.MonthlyDOW_Week() > 5)
+            t.setMonthlyDOW_Week(1);
+        if ((t.MonthlyDOW_DaysOfTheWeek() & kAllDaysOfWeek) == 0)
+            t.setMonthlyDOW_DaysOfTheWeek(weekday);
+        if ((t.MonthlyDOW_Months() & kAllMonths) == 0)
+            t.setMonthlyDOW_Months(kAllMonths);
+        break;
+    default:
+        break;
+    }
 }
 
 QString TriggerEditor::Validate(const SchedTrigger& t) {

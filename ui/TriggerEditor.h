@@ -47,8 +47,14 @@ public:
     std::array<QCheckBox*, 31> chkDiasMes{};   // day 1 to 31
     std::array<QCheckBox*, 12> chkMeses{};     // January to December
 
+    // Fills what a trigger of its type needs and does not have yet: every N from 1, the begin day's
+    // weekday or day of the month, the first week, every month.
+    static void FillTypeDefaults(SchedTrigger& t);
+
 signals:
     void changed();
+    // Another set of controls is shown (the type changed): the editor's size hint changed with it.
+    void typeShown();
 
 private:
     void buildControls();

@@ -97,8 +97,8 @@ TEST_F(DeleteCommandTest, AFailureHalfWayIsReportedAndTheViewShowsWhatWasDone) {
     popup().mnuPopupEliminarWindow->trigger();
     const auto shown = TakeShown();
     ASSERT_EQ(shown.size(), 2);
-    EXPECT_TRUE(shown[1].text.startsWith("Error 9 (")) << shown[1].text;
-    EXPECT_TRUE(shown[1].text.contains(QString::fromUtf8("«Copia»"))) << shown[1].text;
+    EXPECT_TRUE(shown[1].text.startsWith("Error 9 (")) << shown[1].text.toStdString();
+    EXPECT_TRUE(shown[1].text.contains(QString::fromUtf8("«Copia»"))) << shown[1].text.toStdString();
     EXPECT_EQ(shown[1].icon, MsgIcon::Critical);
     EXPECT_EQ(Names(), std::vector<std::string>{"Cierre"});
 }

@@ -71,6 +71,8 @@ TEST_F(ModifyCommandTest, InTheListFileViewTheDialogEditsTheEntryThroughATempora
         QTest::mouseClick(d->cmdNuevaProgramacion, Qt::LeftButton);
         TriggerEditor& e = *d->triggerEditor;
         e.cboTipo->setCurrentIndex(e.cboTipo->findData(trigger::Weekly));
+        for (QCheckBox* box : e.chkDiasSemana) // the type came with today's weekday
+            box->setChecked(false);
         QTest::mouseClick(d->findChild<QCheckBox*>("chkLunes"), Qt::LeftButton);
         d->chkHabilitada->setChecked(true);
         QTest::mouseClick(d->cmdAceptar, Qt::LeftButton);

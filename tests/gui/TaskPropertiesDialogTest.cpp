@@ -76,7 +76,8 @@ TEST_F(TaskPropertiesDialogTest, ShowsTheTaskAndWritesEveryEditOnAceptar) {
     // The first trigger becomes weekly on Monday and Friday at 7:30, every 2 weeks.
     TriggerEditor& e = *d.triggerEditor;
     e.cboTipo->setCurrentIndex(e.cboTipo->findData(trigger::Weekly));
-    EXPECT_EQ(d.lblProgramacion->text(), "A las 2:00 ningún día de cada semana, a partir del 08/12/2026");
+    EXPECT_EQ(d.lblProgramacion->text(), "A las 2:00 cada mar de cada semana, a partir del 08/12/2026");
+    Control<QCheckBox>(d, "chkMartes")->setChecked(false);
     Control<QCheckBox>(d, "chkLunes")->setChecked(true);
     Control<QCheckBox>(d, "chkViernes")->setChecked(true);
     e.spnSemanas->setValue(2);
@@ -89,6 +90,10 @@ TEST_F(TaskPropertiesDialogTest, ShowsTheTaskAndWritesEveryEditOnAceptar) {
     EXPECT_EQ(d.lstProgramaciones->count(), 2);
     e.cboTipo->setCurrentIndex(e.cboTipo->findData(trigger::MonthlyDOW));
     e.cboSemana->setCurrentIndex(e.cboSemana->findData(5));
+    for (QCheckBox* box : e.chkDiasSemana) // the type came with the start day's weekday and every month
+        box->setChecked(false);
+    for (QCheckBox* box : e.chkMeses)
+        box->setChecked(false);
     Control<QCheckBox>(d, "chkDomingo")->setChecked(true);
     Control<QCheckBox>(d, "chkMes1")->setChecked(true);
     Control<QCheckBox>(d, "chkMes7")->setChecked(true);
@@ -141,18 +146,22 @@ TEST_F(TaskPropertiesDialogTest, ValuesTheTypeCannotHoldAreRefusedAndNeverStored
     const Case cases[] = {
         {"every 0 days", [](auto&, TriggerEditor& e) { e.spnDias->setValue(0); }, "cada 1 día o más"},
         {"weekly with no day",
-         [](auto&, TriggerEditor& e) { e.cboTipo->setCurrentIndex(e.cboTipo->findData(trigger::Weekly)); },
+         [this](auto& d, TriggerEditor& e) {
+             e.cboTipo->setCurrentIndex(e.cboTipo->findData(trigger::Weekly));
+             Control<QCheckBox>(d, "chkMartes")->setChecked(false);
+         },
          "al menos un día de la semana"},
         {"monthly with no day",
          [this](auto& d, TriggerEditor& e) {
              e.cboTipo->setCurrentIndex(e.cboTipo->findData(trigger::MonthlyDate));
-             Control<QCheckBox>(d, "chkMes3")->setChecked(true);
+             Control<QCheckBox>(d, "chkDiaMes8")->setChecked(false);
          },
          "al menos un día del mes"},
         {"monthly with no month",
-         [this](auto& d, TriggerEditor& e) {
+         [](auto&, TriggerEditor& e) {
              e.cboTipo->setCurrentIndex(e.cboTipo->findData(trigger::MonthlyDate));
-             Control<QCheckBox>(d, "chkDiaMes31")->setChecked(true);
+             for (QCheckBox* month : e.chkMeses)
+                 month->setChecked(false);
          },
          "al menos un mes"},
         {"interval beyond the duration",
@@ -169,6 +178,7 @@ TEST_F(TaskPropertiesDialogTest, ValuesTheTypeCannotHoldAreRefusedAndNeverStored
          },
          "no puede ser anterior a la fecha de inicio"},
         {"no user", [](auto& d, TriggerEditor&) { d.txtUsuario->setText(""); }, "Escriba el usuario"},
+        {"no program", [](auto& d, TriggerEditor&) { d.txtPrograma->setText("  "); }, "Escriba el programa"},
     };
     task_->SetAccountInformation(kUser, kPassword);
     for (const Case& c : cases) {
@@ -182,6 +192,53 @@ TEST_F(TaskPropertiesDialogTest, ValuesTheTypeCannotHoldAreRefusedAndNeverStored
         EXPECT_EQ(MsgBox::log().back().title, "Error");
         EXPECT_EQ(task_->ApplicationName(), "C:\\BRIO\\VELMORAX\\bin\\copia.exe") << c.what;
         EXPECT_EQ(task_->Triggers(), before_) << c.what;
+    }
+}
+
+// Another type starts from the begin day (Tuesday 08/12/2026): never "ningún día" or "(semana 0)".
+TEST_F(TaskPropertiesDialogTest, ChoosingATypeFillsSoundDefaultsAndTheDialogFitsIt) {
+    struct Case {
+        std::int32_t type;
+        const char* text;
+    };
+    const Case cases[] = {
+        {trigger::Weekly, "A las 2:00 cada mar de cada semana, a partir del 08/12/2026"},
+        {trigger::MonthlyDate, "A las 2:00 el día 8 de cada mes, a partir del 08/12/2026"},
+        {trigger::MonthlyDOW, "A las 2:00 el primer mar de cada mes, a partir del 08/12/2026"},
+        {trigger::Once, "A las 2:00 el 08/12/2026"},
+    };
+    TaskPropertiesDialog d(*task_);
+    TriggerEditor& e = *d.triggerEditor;
+    const QSize daily = d.size();
+    for (const Case& c : cases) {
+        e.cboTipo->setCurrentIndex(e.cboTipo->findData(c.type));
+        EXPECT_EQ(d.lblProgramacion->text(), QString::fromUtf8(c.text)) << c.type;
+        EXPECT_TRUE(TriggerEditor::Validate(e.trigger()).isEmpty()) << c.type;
+        if (c.type == trigger::MonthlyDOW) {
+            EXPECT_EQ(e.cboSemana->currentText(), "primer");
+            EXPECT_GT(d.height(), daily.height()) << "the monthly controls are shown whole";
+        }
+        // An end date never set shows the start date.
+        EXPECT_EQ(e.dteFin->date(), QDate(2026, 12, 8));
+    }
+    e.cboTipo->setCurrentIndex(e.cboTipo->findData(trigger::Daily));
+    EXPECT_EQ(d.size(), daily) << "and shrinks back";
+    ASSERT_TRUE(Accept(d));
+    EXPECT_EQ(task_->Triggers().Item(1).Daily_Interval(), 1);
+}
+
+// The stand-in of a list entry: the entry's name and state are shown, the copy stays disabled.
+TEST_F(TaskPropertiesDialogTest, AStandInShowsTheEntryAndStaysDisabled) {
+    task_->setFlags(taskflag::disabled);
+    for (const bool entryEnabled : {true, false}) {
+        const TaskStandIn standIn{"Copia de seguridad", entryEnabled};
+        TaskPropertiesDialog d(*task_, nullptr, &standIn);
+        EXPECT_EQ(d.windowTitle(), "Propiedades de la tarea Copia de seguridad");
+        EXPECT_EQ(d.chkHabilitada->isChecked(), entryEnabled);
+        d.chkHabilitada->setChecked(!entryEnabled);
+        ASSERT_TRUE(Accept(d));
+        EXPECT_EQ(d.ChosenEnabled(), !entryEnabled);
+        EXPECT_EQ(task_->Flags(), taskflag::disabled);
     }
 }
 
