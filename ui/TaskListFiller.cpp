@@ -1,5 +1,6 @@
 #include "TaskListFiller.h"
 
+#include "NextRunsPreview.h"
 #include "TaskIconCache.h"
 #include "TaskListModel.h"
 #include "TaskListView.h"
@@ -22,6 +23,12 @@ QStringList TaskListFiller::StateTexts() {
 TaskListFiller::TaskListFiller(TaskListView* list, TaskListModel* model, TaskIconCache* images)
     : list_(list), model_(model), images_(images) {}
 
+QString TaskListFiller::SystemRowTip(const SchedTask& task) {
+    static const ScheduleEngine engine(ScheduleZone::Host());
+    return NextRunTip(engine, task,
+                      std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
+}
+
 TaskRow TaskListFiller::MakeRow(const clsTarea& task, int icon) {
     TaskRow row;
     row.name = QString::fromStdString(task.Name());
@@ -41,7 +48,10 @@ void TaskListFiller::Fill(clsAdminTask& admin, std::uint8_t view) {
     const QString previous = list_->CurrentText();
     model_->Clear();
 
-    const TareaList tasks = view == 0 ? admin.getXMLTaskList() : admin.getSystemTaskList();
+    // The system view's rows tell their next start in their tooltips, found in the same pass.
+    std::vector<QString> tips;
+    const auto addTips = [&](const SchedTask& task) { tips.push_back(SystemRowTip(task)); };
+    const TareaList tasks = view == 0 ? admin.getXMLTaskList() : admin.getSystemTaskList(addTips);
     if (!tasks.empty()) {
         std::vector<TaskRow> rows;
         rows.reserve(tasks.size());
@@ -55,6 +65,8 @@ void TaskListFiller::Fill(clsAdminTask& admin, std::uint8_t view) {
             if (task.hidden())
                 continue;
             rows.push_back(MakeRow(task, icon));
+            if (view != 0)
+                rows.back().tooltip = tips.at(static_cast<std::size_t>(&task - tasks.data()));
             const QString& key = rows.back().name;
             if (!key.isEmpty()) {
                 if (seen.contains(key))

@@ -9,6 +9,7 @@
 namespace brio {
 
 class clsAdminTask;
+class SchedTask;
 class TaskIconCache;
 class TaskListModel;
 class TaskListView;
@@ -26,6 +27,8 @@ public:
 
     // The row of one record with the given image.
     static TaskRow MakeRow(const clsTarea& task, int icon);
+    // The tooltip of a system view row: when the task starts next.
+    static QString SystemRowTip(const SchedTask& task);
     // Every text the " Estado" column can show.
     static QStringList StateTexts();
 

@@ -76,6 +76,10 @@ QVariant TaskListModel::data(const QModelIndex& index, int role) const {
         if (index.column() == ColName && images_ && r.icon > 0)
             return images_->Image(r.icon);
         break;
+    case Qt::ToolTipRole:
+        if (!r.tooltip.isEmpty())
+            return r.tooltip;
+        break;
     }
     return {};
 }

@@ -18,6 +18,7 @@ struct TaskRow {
     QString state;    // " Estado"
     QString rnd;      // " Rnd "
     QString schedule; // " Programación"
+    QString tooltip;  // the row's tooltip (the system view's next start); empty: none
 };
 
 // The rows of lvwTareas: four columns, a check box on the first, rows keyed by task name.

@@ -3,6 +3,7 @@
 #include "AccountPrompt.h"
 #include "BrioError.h"
 #include "MsgBox.h"
+#include "NextRunsPreview.h"
 #include "TriggerEditor.h"
 
 #include <QCheckBox>
@@ -99,7 +100,15 @@ TaskPropertiesDialog::TaskPropertiesDialog(SchedTask& task, QWidget* parent, con
     refreshTriggerList();
     selectTrigger(triggers_.empty() ? -1 : 0);
     connect(triggerEditor, &TriggerEditor::typeShown, this, [this] { fitToContent(); });
+    connect(chkHabilitada, &QCheckBox::toggled, this, [this] { showNextRuns(); });
+    showNextRuns();
     fitToContent();
+}
+
+void TaskPropertiesDialog::showNextRuns() {
+    const std::int32_t flags =
+        chkHabilitada->isChecked() ? task_.Flags() & ~taskflag::disabled : task_.Flags() | taskflag::disabled;
+    nextRuns->Show(triggers_, flags);
 }
 
 void TaskPropertiesDialog::fitToContent() {
@@ -157,6 +166,8 @@ QWidget* TaskPropertiesDialog::buildSchedulePage() {
     layout->addLayout(listButtons);
     layout->addWidget(lblProgramacion);
     layout->addWidget(triggerEditor);
+    nextRuns = new NextRunsPreview(page);
+    layout->addWidget(nextRuns);
 
     connect(lstProgramaciones, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row != current_)
@@ -189,6 +200,7 @@ void TaskPropertiesDialog::refreshTriggerList() {
         lstProgramaciones->addItem(QStringLiteral("%1. ").arg(i + 1) + fromStd(triggers_[i].Text()));
     if (current_ >= 0)
         lstProgramaciones->setCurrentRow(current_);
+    showNextRuns();
 }
 
 void TaskPropertiesDialog::selectTrigger(int index) {
@@ -216,6 +228,7 @@ void TaskPropertiesDialog::triggerEdited() {
     lblProgramacion->setText(text);
     if (QListWidgetItem* item = lstProgramaciones->item(current_))
         item->setText(QStringLiteral("%1. ").arg(current_ + 1) + text);
+    showNextRuns();
 }
 
 void TaskPropertiesDialog::AddTrigger() {

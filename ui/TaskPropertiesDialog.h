@@ -16,6 +16,7 @@ class QTabWidget;
 
 namespace brio {
 
+class NextRunsPreview;
 class TriggerEditor;
 
 // The task property dialog: program, arguments, working folder, enabled, the user the task runs as,
@@ -40,6 +41,7 @@ public:
     QPushButton* cmdEliminarProgramacion;
     QLabel* lblProgramacion; // the readable text of the trigger being edited
     TriggerEditor* triggerEditor;
+    NextRunsPreview* nextRuns; // "Próximas ejecuciones" of the task as edited
     // The task flags other than hidden and disabled, with their bits.
     std::vector<std::pair<std::int32_t, QCheckBox*>> chkFlags;
     QPushButton* cmdAceptar;
@@ -62,6 +64,8 @@ private:
     void selectTrigger(int index);
     void triggerEdited();
     void refreshTriggerList();
+    // The next starts of the task as the dialog shows it now: its triggers and the Habilitada box.
+    void showNextRuns();
     void refuse(const QString& text, QWidget* focus);
     // Fits the dialog to what it shows now, smaller as well as larger.
     void fitToContent();

@@ -1,0 +1,41 @@
+#pragma once
+
+// When a task runs next, as the window tells it: the property dialog's "Próximas ejecuciones" and the
+// system view's row tooltips. Both ask the schedule engine in the host's zone.
+
+#include "ScheduleEngine.h"
+
+#include <QGroupBox>
+
+#include <vector>
+
+class QLabel;
+
+namespace brio {
+
+class SchedTask;
+
+// "Próximas ejecuciones": the next five starts of the task being edited, or why it has none.
+class NextRunsPreview : public QGroupBox {
+    Q_OBJECT
+public:
+    static constexpr int kStarts = 5;
+
+    explicit NextRunsPreview(QWidget* parent = nullptr);
+
+    // Shows the starts after now of a task with these triggers and flags.
+    void Show(const std::vector<SchedTrigger>& triggers, std::int32_t flags);
+
+    // One "dd/MM/yyyy HH:mm:ss" a line, or the reason there is no start.
+    static QString Text(const Schedule& schedule, const ScheduleZone& zone);
+
+    QLabel* lblProximas;
+
+private:
+    ScheduleEngine engine_;
+};
+
+// The system view's tooltip line of a task: "Próxima ejecución: 29/03/2026 03:00:00", or the reason.
+QString NextRunTip(const ScheduleEngine& engine, const SchedTask& task, Instant after);
+
+} // namespace brio
