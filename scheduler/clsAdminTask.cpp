@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cmath>
+#include <string_view>
 
 namespace brio {
 
@@ -145,6 +146,46 @@ void WriteTriggerElements(pugi::xml_node entry, const SchedTask& task) {
             break;
         }
     }
+}
+
+// The attributes of an entry the property dialog shows and an edit rebuilds; every other one stays.
+bool shownByTheDialog(std::string_view attr) {
+    return attr == "name" || attr == "applicationName" || attr == "workingDirectory" ||
+           attr == "commandLine" || attr == "disabled" || attr == "text";
+}
+
+// Rebuilds the entry `name` from the task in the entry's own place, with the enabled state the person
+// chose. What the dialog does not show (the random range, the marks and saved selections, the hidden
+// setting, attributes it does not know) stays as the entry had it.
+void rebuildEntryInPlace(ListDocument& doc, const SchedTask& task, const std::string& name, bool enabled) {
+    const pugi::xml_node old = doc.FindEntry(name);
+    if (!old)
+        throw BrioError(err::SubscriptOutOfRange, "la tarea «" + name + "» no está en el listado");
+    pugi::xml_document scratch;
+    pugi::xml_node entry = scratch.append_child("TAREA");
+    setAttr(entry, "name", name);
+    setAttr(entry, "applicationName", task.ApplicationName());
+    setAttr(entry, "workingDirectory", task.WorkingDirectory());
+    setAttr(entry, "commandLine", task.Parameters());
+    WriteConfigElement(entry, task);
+    WriteTriggerElements(entry, task);
+    for (const pugi::xml_attribute a : old.attributes()) {
+        if (shownByTheDialog(a.name()))
+            continue;
+        pugi::xml_attribute kept = entry.attribute(a.name());
+        (kept ? kept : entry.append_attribute(a.name())).set_value(a.value());
+    }
+    pugi::xml_node config = entry.child("CONFIGURACION");
+    for (const pugi::xml_attribute a : old.child("CONFIGURACION").attributes()) {
+        if (std::string_view(a.name()) == "hidden" || !config.attribute(a.name()))
+            (config.attribute(a.name()) ? config.attribute(a.name()) : config.append_attribute(a.name()))
+                .set_value(a.value());
+    }
+    const char* disabled = enabled ? "0" : "1";
+    entry.attribute("disabled").set_value(disabled);
+    config.attribute("disabled").set_value(disabled);
+    old.parent().insert_copy_before(entry, old);
+    old.parent().remove_child(old);
 }
 
 // Flags are only ever added, hidden never; a missing or unreadable attribute ends the worker.
@@ -431,11 +472,19 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
     }
     const std::string temporary = TaskName + "_";
     SchedTaskPtr created;
+    // The dialog shows the entry under its own name and with its own state.
+    TaskStandIn standIn{TaskName, true};
     {
         ListDocument doc(ListFilePath());
         const bool exists = ListFileExists();
         if (exists)
             doc.Load();
+        if (const char* disabled = AttrOrNull(doc.FindEntry(TaskName), "disabled"); disabled && *disabled) {
+            try {
+                standIn.enabled = !CBool(disabled);
+            } catch (const BrioError&) {
+            }
+        }
         created = systemAddWith(*bridge, doc, exists, TaskName, temporary, user_, pwd_);
     }
     if (!created)
@@ -453,9 +502,18 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
                 throw;
             }
         }
-        // Cancel leaves the entry exactly as it was: nothing is rebuilt from the disabled copy.
-        if (task->EditProperties(owner_))
-            XMLAdd(*findTask(*bridge, temporary), TaskName);
+        // The copy stays disabled whatever the person chooses, so that it never runs; the entry gets the
+        // choice, in its own place. Cancel leaves the entry exactly as it was.
+        TaskEditor* editor = RegisteredTaskEditor();
+        if (!editor)
+            throw BrioError(err::InvalidCall, "no hay un editor de propiedades de tareas disponible");
+        if (editor->EditStandIn(*task, owner_, standIn)) {
+            task->Save(0);
+            EditList([&](ListDocument& doc, bool& changed) {
+                rebuildEntryInPlace(doc, *task, TaskName, standIn.enabled);
+                changed = true;
+            });
+        }
         removeTask(*bridge, temporary);
     } catch (...) {
         // No disabled copy is ever left behind.

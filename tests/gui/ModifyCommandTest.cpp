@@ -61,11 +61,14 @@ TEST_F(ModifyCommandTest, InTheSystemViewTheDialogEditsTheSchedulerTask) {
 }
 
 TEST_F(ModifyCommandTest, InTheListFileViewTheDialogEditsTheEntryThroughATemporaryTask) {
-    WriteList({{.name = "Copia", .startTimeRandom = "15"}, {.name = "Cierre"}});
+    WriteList(
+        {{.name = "Copia", .selected = "1", .startTimeRandom = "15", .seleccion = "3"}, {.name = "Cierre"}});
     Open();
     Select("Copia");
     AccountPrompt::queueAccount(kUser, kPassword);
     WhenModal<TaskPropertiesDialog> edit([](TaskPropertiesDialog* d) {
+        EXPECT_EQ(d->windowTitle(), "Propiedades de la tarea Copia");
+        EXPECT_TRUE(d->chkHabilitada->isChecked()) << "the entry's own state, not the copy's";
         EXPECT_EQ(d->txtUsuario->text(), kUser); // the temporary task runs as the stored account
         d->txtArgumentos->setText("/noche");
         QTest::mouseClick(d->cmdNuevaProgramacion, Qt::LeftButton);
@@ -74,17 +77,42 @@ TEST_F(ModifyCommandTest, InTheListFileViewTheDialogEditsTheEntryThroughATempora
         for (QCheckBox* box : e.chkDiasSemana) // the type came with today's weekday
             box->setChecked(false);
         QTest::mouseClick(d->findChild<QCheckBox*>("chkLunes"), Qt::LeftButton);
-        d->chkHabilitada->setChecked(true);
         QTest::mouseClick(d->cmdAceptar, Qt::LeftButton);
     });
     Modify();
     ASSERT_TRUE(edit.ran());
     EXPECT_EQ(Attr("Copia", "commandLine"), "/noche");
-    EXPECT_EQ(Attr("Copia", "disabled"), "0");
+    EXPECT_EQ(Attr("Copia", "disabled"), "0") << "OK with Habilitada untouched keeps the entry enabled";
+    EXPECT_EQ(Attr("Copia", "StartTimeRandom"), "15");
+    EXPECT_EQ(Attr("Copia", "selected"), "1");
+    EXPECT_EQ(Attr("Copia", "Seleccion"), "3");
     EXPECT_NE(ListText().find("Weekly_DaysOfTheWeek=\"2\""), std::string::npos);
     EXPECT_TRUE(StoreNames().empty()); // no temporary task left, and the scheduler is not told
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Cierre", "Copia"})); // reloaded: the entry is now last
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Copia", "Cierre"})); // reloaded, in the list's order
     EXPECT_TRUE(TakeShown().isEmpty());
+
+    // Unticking Habilitada disables the entry; Cancelar after any change leaves it as it was.
+    Select("Copia");
+    WhenModal<TaskPropertiesDialog> disable([](TaskPropertiesDialog* d) {
+        QTest::mouseClick(d->chkHabilitada, Qt::LeftButton);
+        QTest::mouseClick(d->cmdAceptar, Qt::LeftButton);
+    });
+    Modify();
+    ASSERT_TRUE(disable.ran());
+    EXPECT_EQ(Attr("Copia", "disabled"), "1");
+    EXPECT_EQ(Cell(0, TaskListModel::ColState), "Deshabilitada");
+    const std::string before = ListText();
+    Select("Copia");
+    WhenModal<TaskPropertiesDialog> cancel([](TaskPropertiesDialog* d) {
+        EXPECT_FALSE(d->chkHabilitada->isChecked());
+        d->chkHabilitada->setChecked(true);
+        d->txtPrograma->setText("otro.sh");
+        QTest::mouseClick(d->cmdCancelar, Qt::LeftButton);
+    });
+    Modify();
+    ASSERT_TRUE(cancel.ran());
+    EXPECT_EQ(ListText(), before);
+    EXPECT_TRUE(StoreNames().empty());
 }
 
 TEST_F(ModifyCommandTest, NoCurrentRowOrACancelledAccountOpensNoDialog) {

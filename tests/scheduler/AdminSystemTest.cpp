@@ -95,45 +95,58 @@ TEST_F(AdminSystem, RandomTimeShiftsOnlyDailyTasksWithoutRepetition) {
     EXPECT_EQ(ErrorOf([&] { a.SystemRandomTime({"N"}, 5); }), err::SubscriptOutOfRange);
 }
 
-TEST_F(AdminSystem, ListEditGoesThroughADisabledTemporaryTaskThatNeverStays) {
+// The entry is edited through a stand-in task that is disabled in the scheduler all along; the dialog sees
+// the entry's own name and state, and the entry keeps its place and what the dialog does not show.
+TEST_F(AdminSystem, ListEditGoesThroughADisabledStandInAndKeepsTheEntrysPlace) {
     makeTask("Copia", taskflag::interactive, {Daily(2, 0)});
-    clsAdminTask a = admin();
-    a.Import({"Copia"});
     makeTask("Otra", 0, {});
-    a.Import({"Otra"});
+    clsAdminTask a = admin();
+    a.Import({"Copia", "Otra"});
     a.SetXMLAttr("Copia", "StartTimeRandom", "15");
+    a.SetXMLAttr("Copia", "Seleccion", "5");
+    a.SetXMLAttr("Copia", "selected", "1");
 
     ScriptedEditor editor;
     EditorRegistration registration(&editor);
     std::string seenName;
-    bool seenDisabled = false;
+    bool seenDisabled = true, storedDisabled = false;
     editor.script = [&](SchedTask& t) {
         seenName = t.Name();
         seenDisabled = t.Flags() & taskflag::disabled;
+        storedDisabled = bridge().Item("Copia_")->Flags() & taskflag::disabled;
         t.setParameters("/editada");
         t.Triggers().Item(1).setStartTime(MakeDate(1899, 12, 30, 5, 45));
         return true;
     };
     a.TaskBrioEdit("Copia");
     EXPECT_EQ(seenName, "Copia_");
-    EXPECT_TRUE(seenDisabled);
+    EXPECT_FALSE(seenDisabled) << "the entry's own state is shown";
+    EXPECT_TRUE(storedDisabled) << "the copy in the scheduler never runs";
     const TareaList list = a.getXMLTaskList();
     ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[1].Name(), "Copia");
-    EXPECT_EQ(list[1].StartTimeRandom(), 0);
-    EXPECT_FALSE(list[1].Enabled()) << "rebuilt from the disabled copy";
-    EXPECT_EQ(list[1].Text(), "A las 5:45 todos los días, a partir del 08/12/2026");
+    EXPECT_EQ(list[0].Name(), "Copia") << "the entry keeps its place";
+    EXPECT_EQ(list[0].StartTimeRandom(), 15);
+    EXPECT_EQ(a.GetXMLAttr("Copia", "Seleccion"), "5");
+    EXPECT_EQ(a.GetXMLAttr("Copia", "selected"), "1");
+    EXPECT_TRUE(list[0].Enabled()) << "OK with the state untouched keeps it";
+    EXPECT_EQ(list[0].Text(), "A las 5:45 todos los días, a partir del 08/12/2026");
     EXPECT_EQ(a.GetXMLAttr("Copia", "commandLine"), "/editada");
     EXPECT_EQ(a.getSystemTaskIndex("Copia_"), -1);
     EXPECT_EQ(bridge().Item("Copia")->Parameters(), "/tarea Copia") << "the real task is not touched";
 
-    // The person clears the disabled setting in the dialog.
-    editor.script = [](SchedTask& t) {
-        t.setFlags(t.Flags() & ~taskflag::disabled);
-        return true;
-    };
-    a.TaskBrioEdit("Copia");
-    EXPECT_TRUE(a.getXMLTaskList()[1].Enabled());
+    // The person disables the entry, then enables it again: the entry and its CONFIGURACION follow.
+    for (const bool enable : {false, true}) {
+        editor.script = [enable](SchedTask& t) {
+            t.setFlags(enable ? t.Flags() & ~taskflag::disabled : t.Flags() | taskflag::disabled);
+            return true;
+        };
+        a.TaskBrioEdit("Copia");
+        EXPECT_EQ(a.getXMLTaskList()[0].Enabled(), enable);
+        EXPECT_EQ(a.GetXMLAttr("Copia", "disabled"), enable ? "0" : "1");
+        EXPECT_NE(readList().find(std::string("<CONFIGURACION deleteWhenDone=\"0\" disabled=\"") +
+                                  (enable ? "0" : "1")),
+                  std::string::npos);
+    }
 }
 
 TEST_F(AdminSystem, ACancelledListEditLeavesTheEntryAsItWas) {
