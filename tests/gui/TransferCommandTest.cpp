@@ -175,6 +175,46 @@ TEST_F(TransferCommandTest, GenerateFailureIsReportedWithoutTheSuccessMessage) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+// Without a template entry, or with a database that cannot be read, the generation writes nothing (here
+// or in the current folder) and ends with its error report alone.
+TEST_F(TransferCommandTest, GenerationThatCannotStartWritesNothingAndReportsOnlyTheError) {
+    struct Case {
+        const char* what;
+        std::vector<ListEntry> list;
+        std::string settings; // SuiteSettings.ini; empty: the embedded defaults
+        const char* error;
+    };
+    const std::string harbinex = Program("harbinex.exe");
+    const Case cases[] = {
+        {"no template", {{.name = "Cierre"}}, "", "Error 9 ("},
+        {"an unreadable database",
+         {{.name = "Harbinex", .program = harbinex}},
+         "[Velmorax]\nConnectionText=roto\n",
+         "Error "},
+    };
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(home_.path());
+    for (const Case& c : cases) {
+        std::filesystem::remove(home_ / "SuiteSettings.ini");
+        if (c.settings.empty())
+            EnsureEmbeddedDefaults(home_.path());
+        else
+            WriteText(home_ / "SuiteSettings.ini", c.settings);
+        WriteList(c.list);
+        Open();
+        MsgBox::queueAnswer(QMessageBox::Yes);
+        window().Toolbar1()->Button(AdminToolbar::kHarbinex)->trigger();
+        const auto shown = TakeShown();
+        ASSERT_EQ(shown.size(), 2) << c.what;
+        EXPECT_TRUE(shown[1].text.startsWith(c.error)) << c.what << ": " << shown[1].text.toStdString();
+        EXPECT_EQ(shown[1].icon, MsgIcon::Critical);
+        EXPECT_TRUE(StoreNames().empty()) << c.what;
+        for (const auto& file : std::filesystem::directory_iterator(home_.path()))
+            EXPECT_NE(file.path().extension(), ".bat") << c.what;
+    }
+    std::filesystem::current_path(cwd);
+}
+
 } // namespace
 
 } // namespace brio::test
