@@ -519,7 +519,7 @@ void RunnerCore::record(Entry& entry, RunRecord run) {
 
 void RunnerCore::write(Entry& entry) {
     try {
-        state_.Write(entry.name, entry.state);
+        state_.Write(entry.name, entry.state, entry.urgent);
     } catch (const BrioError& e) {
         say(e.description());
     }

@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -71,8 +73,32 @@ TaskState StateFolder::Read(const std::string& name, std::string* problem) const
     return why.empty() ? state : TaskState{};
 }
 
-void StateFolder::Write(const std::string& name, const TaskState& state) const {
-    WriteFileAtomically(folder_ / "tasks" / (name + std::string(kStateSuffix)), WriteTaskState(state), 0600);
+void StateFolder::Write(const std::string& name, const TaskState& state, bool durable) const {
+    const fs::path file = folder_ / "tasks" / (name + std::string(kStateSuffix));
+    const std::string content = WriteTaskState(state);
+    if (durable) {
+        WriteFileAtomically(file, content, 0600);
+        return;
+    }
+    std::string temp = (folder_ / "tasks" / ("." + name + ".XXXXXX")).string();
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    bool done = fd >= 0;
+    for (std::size_t written = 0; done && written < content.size();) {
+        const ssize_t got = ::write(fd, content.data() + written, content.size() - written);
+        if (got < 0 && errno == EINTR)
+            continue;
+        done = got > 0;
+        written += done ? static_cast<std::size_t>(got) : 0;
+    }
+    const int code = errno;
+    if (fd >= 0 && ::close(fd) != 0)
+        done = false;
+    if (done && ::rename(temp.c_str(), file.c_str()) == 0)
+        return;
+    if (fd >= 0)
+        ::unlink(temp.c_str());
+    throw BrioError(err::PathFileAccess, "no se puede guardar el estado «" + file.string() +
+                                             "»: " + std::strerror(done ? errno : code));
 }
 
 std::vector<std::string> StateFolder::Names() const {
@@ -104,7 +130,7 @@ fs::path StateFolder::NewLog(const std::string& name, std::chrono::sys_seconds s
         if (file.rfind(stamp, 0) == 0 && file.size() > std::strlen(stamp) + 1)
             last = std::max(last, std::atoi(file.c_str() + std::strlen(stamp) + 1));
     }
-    char sequence[16];
+    char sequence[24];
     std::snprintf(sequence, sizeof sequence, "-%03d.log", last + 1);
     return folder / (std::string(stamp) + sequence);
 }

@@ -30,8 +30,10 @@ public:
     // The task's state; an empty state when it has none. A file that cannot be read gives an empty
     // state and the reason in `problem`.
     TaskState Read(const std::string& name, std::string* problem = nullptr) const;
-    // Replaces the task's state file atomically. Throws BrioError.
-    void Write(const std::string& name, const TaskState& state) const;
+    // Replaces the task's state file atomically. `durable` also flushes it to disk before it takes the
+    // old one's place (runs are recorded so); without it a crash may leave the previous state, never a
+    // torn one. Throws BrioError.
+    void Write(const std::string& name, const TaskState& state, bool durable = true) const;
     // The names of the tasks that have a state file.
     std::vector<std::string> Names() const;
 
