@@ -89,7 +89,8 @@ void RunnerLoop::setUp() {
     if (zoneWatch_ < 0)
         say(problem + "; los cambios de zona horaria se verán en la siguiente revisión");
 
-    systemd_ = std::getenv("NOTIFY_SOCKET") != nullptr;
+    const char* notifySocket = std::getenv("NOTIFY_SOCKET");
+    systemd_ = notifySocket && *notifySocket;
     std::uint64_t usec = 0;
     if (systemd_ && sd_watchdog_enabled(0, &usec) > 0 && usec > 0) {
         watchdog_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);

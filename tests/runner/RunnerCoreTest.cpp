@@ -157,6 +157,9 @@ TEST_F(RunnerCoreTest, StartsMissedAcrossASuspendOrAClockJumpAreRecordedNotRun) 
     core_->Poll();
     EXPECT_EQ(resultsOf(StateOf("Horaria")).size(), 8u);
     EXPECT_EQ(core_->NextStart(), Utc(2030, 1, 1, 13, 0));
+    // Another time zone: the same wall times are other instants.
+    core_->ZoneChanged(ScheduleZone::Named("Asia/Kolkata"));
+    EXPECT_EQ(core_->NextStart(), Utc(2030, 1, 1, 12, 30)) << "18:00 in Kolkata is 12:30 UTC";
 }
 
 TEST_F(RunnerCoreTest, StartsMissedWhileNoRunnerRanAndRunsLeftBehindAreRecordedAtStart) {

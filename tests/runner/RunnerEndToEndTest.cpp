@@ -12,9 +12,12 @@
 #include <gmock/gmock.h>
 
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <regex>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -223,6 +226,36 @@ TEST_F(RunnerEndToEndTest, TheRunnerRunsADueTaskAndTheCommandLineStartsItAgain) 
     const std::string said = ReadText(root_ / "runner.err");
     EXPECT_THAT(said, HasSubstr("deteniéndose"));
     EXPECT_EQ(Cli({"status"}).out.rfind("No hay ningún ejecutor en marcha", 0), 0u);
+}
+
+TEST_F(RunnerEndToEndTest, UnderSystemdItTellsReadyStatusAndWatchdog) {
+    SaveTask("Diaria",
+             ScriptTask(Script("nada.sh", "true"), {MakeTrigger(trigger::Daily, 2030, 1, 1, 3, 0)}));
+    const fs::path socketPath = root_ / "notify";
+    const int sock = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const timeval wait{5, 0};
+    ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+
+    std::vector<std::string> env = Environment();
+    env.insert(env.begin(), {"NOTIFY_SOCKET=" + socketPath.string(), "WATCHDOG_USEC=200000"});
+    RunnerProcess runner(env, root_ / "runner.err");
+    std::string told;
+    char message[1024];
+    while (told.find("WATCHDOG=1") == std::string::npos) {
+        const ssize_t got = ::recv(sock, message, sizeof message, 0);
+        if (got <= 0)
+            break;
+        told.append(message, static_cast<std::size_t>(got)).append("\n");
+    }
+    ::close(sock);
+    EXPECT_THAT(told, HasSubstr("READY=1"));
+    EXPECT_THAT(told, HasSubstr("STATUS=1 tareas; próximo inicio: 01/01/2030 03:00:00"));
+    EXPECT_THAT(told, HasSubstr("WATCHDOG=1"));
+    EXPECT_EQ(runner.Stop(), 0);
 }
 
 } // namespace brio::test
