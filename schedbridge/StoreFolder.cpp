@@ -410,12 +410,7 @@ std::optional<StoredTask> StoreFolder::Lookup(const std::string& name) {
     ++g_lookups;
     if (!TaskNameProblem(name).empty())
         return std::nullopt; // no task file can have that name
-    struct stat info {};
-    if (::stat(folder_.c_str(), &info) != 0) {
-        if (errno == ENOENT)
-            return std::nullopt; // a store not made yet holds no task
-        fail("no se puede leer la carpeta del almacén de tareas", folder_, errno);
-    }
+    ensureFolder();          // the same checks of the folder as a Refresh makes
     std::optional<StoredTask> found;
     std::vector<std::string> warnings;
     std::string content;
@@ -447,11 +442,10 @@ std::optional<std::string> StoreFolder::TakenName(const std::string& name) {
         if (position >= 0)
             return tasks_[static_cast<std::size_t>(position)].name;
     }
+    ensureFolder();
     struct stat info {};
     if (::lstat(fileOf(name).c_str(), &info) == 0)
         return name;
-    if (::stat(folder_.c_str(), &info) != 0)
-        return std::nullopt;
     FolderLock lock(folder_, LOCK_SH);
     std::vector<std::string> taken = namesWithKey(folder_, lock, TaskNameKey(name));
     if (taken.empty())
@@ -481,6 +475,15 @@ bool StoreFolder::Remove(const std::string& name) {
 
 StoreCounters StoreFolder::Counters() {
     return {g_refreshes, g_filesRead, g_lookups};
+}
+
+bool StoreFolder::AcceptedBefore(const std::string& user, const std::string& password) const {
+    return !acceptedUser_.empty() && user == acceptedUser_ && password == acceptedPassword_.str();
+}
+
+void StoreFolder::RememberAccepted(const std::string& user, const std::string& password) {
+    acceptedUser_ = user;
+    acceptedPassword_.assign(password);
 }
 
 int StoreFolder::Find(const std::string& name) const {

@@ -10,10 +10,13 @@ StoreTask::StoreTask(std::shared_ptr<StoreFolder> store, std::string name, JobDa
     : store_(std::move(store)), name_(std::move(name)), job_(std::move(job)), mode_(mode) {}
 
 void StoreTask::SetAccountInformation(const std::string& user, const std::string& password) {
-    const LogonResult logon = CheckLogon(user, std::string(), password);
-    if (!logon.accepted)
-        throw BrioError(err::PermissionDenied, logon.message);
-    job_.account = user; // the password is never kept
+    if (!store_->AcceptedBefore(user, password)) {
+        const LogonResult logon = CheckLogon(user, std::string(), password);
+        if (!logon.accepted)
+            throw BrioError(err::PermissionDenied, logon.message);
+        store_->RememberAccepted(user, password); // in a self-wiping buffer, for this scheduler object's life
+    }
+    job_.account = user; // the password is never written
 }
 
 bool StoreTask::EditProperties(QObject* owner) {

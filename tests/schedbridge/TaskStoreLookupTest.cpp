@@ -51,4 +51,12 @@ TEST(TaskStoreLookup, NamedTasksAreFoundWithoutReadingTheWholeStore) {
     EXPECT_EQ(store.Count(), 40); // Modelo and 39 copies; the broken file is left out
     EXPECT_EQ(TaskStore::Counters().filesRead - after.filesRead, 37u);
     EXPECT_EQ(store.Find("modelo")->Name(), "Modelo");
+
+    // A folder others may write is refused by named work as by a Refresh.
+    fs::permissions(folder, fs::perms::others_write, fs::perm_options::add);
+    TaskStore planted(folder);
+    EXPECT_EQ(ErrorOf([&] { planted.Find("Modelo"); }), err::PermissionDenied);
+    EXPECT_EQ(ErrorOf([&] { planted.NewTask("Otra"); }), err::PermissionDenied);
+    EXPECT_EQ(ErrorOf([&] { planted.Remove("Modelo"); }), err::PermissionDenied);
+    fs::permissions(folder, fs::perms::others_write, fs::perm_options::remove);
 }
