@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QQueue>
 
+#include <cstring>
+
 namespace brio {
 
 namespace {
@@ -35,16 +37,23 @@ std::optional<Account> scriptedAsk(const std::filesystem::path& programFolder) {
         const Attempt attempt = s.attempts.dequeue();
         if (!attempt.accept)
             return std::nullopt;
-        Account account{attempt.user.toStdString(), attempt.pwd.toStdString()};
+        Account account{attempt.user.toStdString(), SecretText(attempt.pwd)};
         clsAdminTask admin(programFolder, {});
         admin.setMessageSink(MsgBox::Sink(nullptr));
-        if (admin.VerifyAccountInfo(account.user, account.pwd, true))
+        if (admin.VerifyAccountInfo(account.user, account.pwd.str(), true))
             return account;
     }
     return std::nullopt;
 }
 
 } // namespace
+
+SecretString SecretText(const QString& text) {
+    QByteArray utf8 = text.toUtf8();
+    SecretString secret(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    ::explicit_bzero(utf8.data(), static_cast<std::size_t>(utf8.size()));
+    return secret;
+}
 
 std::optional<Account> AccountPrompt::Ask(const std::filesystem::path& programFolder, const QString& user) {
     Script& s = script();
@@ -60,7 +69,9 @@ std::optional<Account> AccountPrompt::Ask(const std::filesystem::path& programFo
     dialog.exec();
     if (dialog.strResult != QLatin1String("OK"))
         return std::nullopt;
-    return Account{dialog.txtUser->text().toStdString(), dialog.txtPwd->text().toStdString()};
+    Account account{dialog.txtUser->text().toStdString(), SecretText(dialog.txtPwd->text())};
+    dialog.txtPwd->clear();
+    return account;
 }
 
 void AccountPrompt::setScripted(bool on) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SecretString.h"
+
 #include <QString>
 
 #include <filesystem>
@@ -13,8 +15,11 @@ namespace brio {
 // A user name and password the host's logon accepted.
 struct Account {
     std::string user;
-    std::string pwd;
+    SecretString pwd; // wiped when the account goes
 };
+
+// The text of a password field in a self-wiping buffer; the conversion's own copy is wiped too.
+SecretString SecretText(const QString& text);
 
 // Every showing of the account dialog goes through here. In scripted mode (tests) no dialog is shown:
 // each showing takes queued attempts, as if typed and confirmed, and each confirmed attempt still goes

@@ -22,7 +22,7 @@ void frmAdmin::mnuTareasModificar_Click() {
         if (storedUser_.empty())
             return;
         admin->setStrUser(storedUser_);
-        admin->setStrPwd(storedPwd_);
+        admin->setStrPwd(storedPwd_.str());
         const std::string name = list_->CurrentText().toStdString();
         if (menus_->mnuVerTareasSistema->isChecked())
             admin->TaskSystemEdit(name);

@@ -42,7 +42,7 @@ void frmAdmin::RepairTasks() {
 
         std::unique_ptr<clsAdminTask> admin = NewAdminTask();
         admin->setStrUser(storedUser_);
-        admin->setStrPwd(storedPwd_);
+        admin->setStrPwd(storedPwd_.str());
         admin->SetPasswordAllTask();
         admin.reset();
         busy.reset();

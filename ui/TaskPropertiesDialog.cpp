@@ -284,7 +284,7 @@ void TaskPropertiesDialog::cmdAceptar_Click() {
         if (!account)
             return;
         try {
-            task_.SetAccountInformation(account->user, account->pwd);
+            task_.SetAccountInformation(account->user, account->pwd.str());
         } catch (const BrioError& e) {
             tabs->setCurrentIndex(0);
             MsgBox::show(this, QString::fromStdString(e.report()), QStringLiteral("Error"), MsgIcon::Critical,

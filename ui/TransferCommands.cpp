@@ -36,7 +36,7 @@ void frmAdmin::TransferCheckedTasks(const QString& nothingChecked, const QString
         BusyCursor busy;
         std::unique_ptr<clsAdminTask> admin = NewAdminTask();
         admin->setStrUser(storedUser_);
-        admin->setStrPwd(storedPwd_);
+        admin->setStrPwd(storedPwd_.str());
         ((*admin).*work)(names, nullptr);
     }
     MsgBox::show(this, success, kInformation, MsgIcon::Information, QMessageBox::Ok);

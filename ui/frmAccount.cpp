@@ -1,5 +1,6 @@
 #include "frmAccount.h"
 
+#include "AccountPrompt.h"
 #include "MsgBox.h"
 #include "clsAdminTask.h"
 
@@ -87,11 +88,10 @@ void frmAccount::Form_Load() {
 
 void frmAccount::cmdAceptar_Click() {
     const std::string user = txtUser->text().toStdString();
-    std::string pwd = txtPwd->text().toStdString();
+    const SecretString pwd = SecretText(txtPwd->text());
     clsAdminTask admin(programFolder_, {});
     admin.setMessageSink(MsgBox::Sink(this));
-    const bool accepted = admin.VerifyAccountInfo(user, pwd, true);
-    std::fill(pwd.begin(), pwd.end(), '\0');
+    const bool accepted = admin.VerifyAccountInfo(user, pwd.str(), true);
     if (accepted) {
         strResult = QStringLiteral("OK");
         done(QDialog::Accepted);

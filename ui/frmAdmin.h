@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SchedBridge.h"
+#include "SecretString.h"
 #include "clsTarea.h"
 
 #include <QMainWindow>
@@ -134,7 +135,7 @@ private:
     // The account entered once through the account dialog; empty until then.
     std::vector<std::string> shownWarnings_; // the scheduler's warnings last shown
     std::string storedUser_;
-    std::string storedPwd_;
+    SecretString storedPwd_; // wiped when the window goes
 
     AdminMenus* menus_ = nullptr;
     AdminToolbar* toolbar_ = nullptr;

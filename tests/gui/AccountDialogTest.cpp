@@ -91,7 +91,7 @@ TEST_F(AccountDialogTest, EnterInTheUserBoxActsAsAceptar) {
     const auto account = AccountPrompt::Ask({});
     ASSERT_TRUE(account.has_value());
     EXPECT_EQ(account->user, kUser);
-    EXPECT_EQ(account->pwd, kPassword);
+    EXPECT_EQ(account->pwd.str(), kPassword);
 }
 
 TEST_F(AccountDialogTest, EscapeTheCloseBoxAndCancelarStoreNothing) {
@@ -142,7 +142,7 @@ TEST_F(AccountDialogTest, ARefusalSelectsTheWholePasswordAndKeepsTheDialogOpen) 
     const auto account = AccountPrompt::Ask({});
     EXPECT_TRUE(checked);
     ASSERT_TRUE(account.has_value());
-    EXPECT_EQ(account->pwd, kPassword);
+    EXPECT_EQ(account->pwd.str(), kPassword);
 }
 
 } // namespace
