@@ -116,7 +116,11 @@ TEST_F(FrameTest, ToolbarButtonsTitleLabelAndColumns) {
     for (int c = 0; c < 4; ++c) {
         EXPECT_EQ(w.tasks()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().toStdString(),
                   headers[c]);
-        EXPECT_EQ(header->sectionSize(c), widths[c]) << c;
+        // " Estado" grows past its design width when its texts need it in the font in use.
+        if (c == TaskListModel::ColState)
+            EXPECT_GE(header->sectionSize(c), widths[c]);
+        else
+            EXPECT_EQ(header->sectionSize(c), widths[c]) << c;
     }
 }
 
