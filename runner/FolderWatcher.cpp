@@ -1,6 +1,7 @@
 #include "FolderWatcher.h"
 
 #include "BrioError.h"
+#include "SystemMessages.h"
 
 #include <cerrno>
 #include <cstring>
@@ -14,7 +15,7 @@ FolderWatcher::FolderWatcher() {
     if (fd_ < 0)
         throw BrioError(err::PathFileAccess,
                         std::string("no se puede vigilar el almacén de tareas (inotify): ") +
-                            std::strerror(errno));
+                            SystemErrorText(errno));
 }
 
 FolderWatcher::~FolderWatcher() {
@@ -28,7 +29,7 @@ int FolderWatcher::Add(const std::filesystem::path& folder, std::string& problem
                             IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_CREATE | IN_ATTRIB |
                                 IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
     if (watch < 0)
-        problem = "no se puede vigilar «" + folder.string() + "»: " + std::strerror(errno);
+        problem = "no se puede vigilar «" + folder.string() + "»: " + SystemErrorText(errno);
     return watch;
 }
 

@@ -1,4 +1,5 @@
 #include "ProcessLauncher.h"
+#include "SystemMessages.h"
 
 #include <security/pam_appl.h>
 
@@ -60,7 +61,7 @@ void checkAccount(int fd, const std::string& service, const std::string& user) {
 }
 
 std::string systemText(const char* what, int code) {
-    return std::string(what) + ": " + std::strerror(code);
+    return std::string(what) + ": " + SystemErrorText(code);
 }
 
 } // namespace

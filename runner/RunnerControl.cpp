@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "BrioError.h"
+#include "SystemMessages.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,7 +38,7 @@ RunnerLock::RunnerLock(const StateFolder& state) {
     fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd_ < 0)
         throw BrioError(err::PathFileAccess,
-                        "no se puede abrir «" + file.string() + "»: " + std::strerror(errno));
+                        "no se puede abrir «" + file.string() + "»: " + SystemErrorText(errno));
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         const std::string other = pidIn(fd_);
         ::close(fd_);
@@ -49,7 +50,7 @@ RunnerLock::RunnerLock(const StateFolder& state) {
     if (::ftruncate(fd_, 0) != 0 ||
         ::pwrite(fd_, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size()))
         throw BrioError(err::PathFileAccess,
-                        "no se puede escribir «" + file.string() + "»: " + std::strerror(errno));
+                        "no se puede escribir «" + file.string() + "»: " + SystemErrorText(errno));
 }
 
 RunnerLock::~RunnerLock() {
@@ -97,6 +98,18 @@ bool WaitForPickup(const fs::path& request, std::chrono::milliseconds timeout) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
+}
+
+int StartThroughRunner(const StateFolder& state, const std::string& name, std::chrono::milliseconds wait) {
+    const fs::path request = RequestRun(state, name);
+    const int pid = RunningRunner(state).value_or(0);
+    if (!WaitForPickup(request, wait)) {
+        std::error_code ec;
+        fs::remove(request, ec);
+        throw BrioError(err::ObjectNotSet, "el ejecutor (proceso " + std::to_string(pid) +
+                                               ") no ha recogido la petición de iniciar «" + name + "»");
+    }
+    return pid;
 }
 
 std::vector<std::string> TakeRequests(const StateFolder& state) {

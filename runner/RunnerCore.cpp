@@ -1,6 +1,7 @@
 #include "RunnerCore.h"
 
 #include "BrioError.h"
+#include "SystemMessages.h"
 #include "TaskName.h"
 #include "TaskStore.h"
 
@@ -127,7 +128,7 @@ void RunnerCore::Rescan() {
         }
         ::closedir(dir);
     } else {
-        say("no se puede leer el almacén de tareas «" + store_.string() + "»: " + std::strerror(errno));
+        say("no se puede leer el almacén de tareas «" + store_.string() + "»: " + SystemErrorText(errno));
         return;
     }
     std::vector<std::string> gone;
@@ -359,7 +360,7 @@ void RunnerCore::launch(Entry& entry, Instant now, std::optional<Instant> killAt
     }
     run.log = ::open(run.logPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (run.log < 0) {
-        failed("No se puede crear el registro «" + run.logPath + "»: " + std::strerror(errno),
+        failed("No se puede crear el registro «" + run.logPath + "»: " + SystemErrorText(errno),
                runresult::launchFailed);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "BrioError.h"
 #include "RunnerControl.h"
+#include "SystemMessages.h"
 
 #include <systemd/sd-daemon.h>
 
@@ -28,7 +29,7 @@ namespace {
 constexpr std::size_t kStatesPerTurn = 50;
 
 [[noreturn]] void fail(const std::string& what) {
-    throw BrioError(err::PathFileAccess, what + ": " + std::strerror(errno));
+    throw BrioError(err::PathFileAccess, what + ": " + SystemErrorText(errno));
 }
 
 void watchFd(int epoll, int fd) {
@@ -113,7 +114,7 @@ void RunnerLoop::armWakeup() {
     const std::int64_t seconds = std::max<std::int64_t>(at.time_since_epoch().count(), 1);
     const itimerspec when{{0, 0}, {static_cast<time_t>(seconds), 0}};
     if (::timerfd_settime(wakeup_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when, nullptr) != 0)
-        say(std::string("no se puede programar el siguiente inicio: ") + std::strerror(errno));
+        say(std::string("no se puede programar el siguiente inicio: ") + SystemErrorText(errno));
 }
 
 void RunnerLoop::takeRequests() {

@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "BrioError.h"
+#include "SystemMessages.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -25,7 +26,7 @@ void makeFolder(const fs::path& folder) {
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         throw BrioError(errno == EACCES ? err::PermissionDenied : err::PathFileAccess,
                         "no se puede crear la carpeta de estado «" + folder.string() +
-                            "»: " + std::strerror(errno));
+                            "»: " + SystemErrorText(errno));
 }
 
 std::string trimmedLine(std::string text) {
@@ -98,7 +99,7 @@ void StateFolder::Write(const std::string& name, const TaskState& state, bool du
     if (fd >= 0)
         ::unlink(temp.c_str());
     throw BrioError(err::PathFileAccess, "no se puede guardar el estado «" + file.string() +
-                                             "»: " + std::strerror(done ? errno : code));
+                                             "»: " + SystemErrorText(done ? errno : code));
 }
 
 std::vector<std::string> StateFolder::Names() const {

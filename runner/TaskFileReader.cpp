@@ -1,5 +1,7 @@
 #include "TaskFileReader.h"
 
+#include "SystemMessages.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -43,7 +45,7 @@ bool ReadTaskFile(const fs::path& file, bool trusted, TaskFile& task, std::strin
     if (fd < 0) {
         const int code = errno;
         missing = code == ENOENT;
-        problem = code == ELOOP ? "es un enlace simbólico" : std::strerror(code);
+        problem = code == ELOOP ? "es un enlace simbólico" : SystemErrorText(code);
         return false;
     }
     struct stat info {};
@@ -74,7 +76,7 @@ bool ReadTaskFile(const fs::path& file, bool trusted, TaskFile& task, std::strin
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
-            problem = std::strerror(errno);
+            problem = SystemErrorText(errno);
             ::close(fd);
             return false;
         }
@@ -95,7 +97,7 @@ bool ReadTaskFile(const fs::path& file, bool trusted, TaskFile& task, std::strin
 std::string StoreFolderProblem(const fs::path& folder) {
     struct stat info {};
     if (::lstat(folder.c_str(), &info) != 0)
-        return std::string("no se puede leer: ") + std::strerror(errno);
+        return std::string("no se puede leer: ") + SystemErrorText(errno);
     if (S_ISLNK(info.st_mode))
         return "es un enlace simbólico";
     if (!S_ISDIR(info.st_mode))

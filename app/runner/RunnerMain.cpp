@@ -8,6 +8,7 @@
 #include "RunnerCore.h"
 #include "RunnerLoop.h"
 #include "StateFolder.h"
+#include "SystemMessages.h"
 #include "TaskStore.h"
 
 #include <cerrno>
@@ -89,7 +90,7 @@ int main(int argc, char* argv[]) {
             partial /= part;
             if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
                 fail("no se puede crear el almacén de tareas «" + partial.string() +
-                     "»: " + std::strerror(errno));
+                     "»: " + brio::SystemErrorText(errno));
                 return 1;
             }
         }
