@@ -447,19 +447,18 @@ void AdminListFile::FormatXML() {
     // The formatter works on bytes: only text whose markup is single bytes can take its line breaks.
     if (text.find('\0') != std::string::npos || text.starts_with("\xFE\xFF") || text.starts_with("\xFF\xFE"))
         refuse("no está escrito en UTF-8 ni en Windows-1252");
-    if (std::string problem = parseProblem(text); !problem.empty())
-        refuse("no es un XML válido: " + problem);
-
     const std::size_t prefix = keptPrefix(text);
     std::string formatted;
     if (!FormatText(std::string_view(text).substr(prefix), formatted))
         return;
-    formatted.insert(0, text, 0, prefix);
+    if (prefix > 0)
+        formatted.insert(0, text, 0, prefix);
     // One run must be enough: the result is formatted again until the formatter leaves it alone.
     std::string again;
     int rounds = 0;
     while (FormatText(std::string_view(formatted).substr(prefix), again)) {
-        again.insert(0, text, 0, prefix);
+        if (prefix > 0)
+            again.insert(0, text, 0, prefix);
         if (again == formatted)
             break;
         if (++rounds == 3)
@@ -470,8 +469,13 @@ void AdminListFile::FormatXML() {
         return;
     if (formatted.empty())
         refuse("el resultado estaría vacío"); // a list is never replaced by an empty file
-    if (std::string problem = parseProblem(formatted); !problem.empty())
+    // One parse serves both checks: line breaks and tabs before tags never make a file that does not
+    // parse into one that does, so a result that parses comes from a file that parses.
+    if (std::string problem = parseProblem(formatted); !problem.empty()) {
+        if (std::string original = parseProblem(text); !original.empty())
+            refuse("no es un XML válido: " + original);
         refuse("el resultado no sería un XML válido: " + problem);
+    }
     WriteFileAtomically(listFile_, formatted, temporary);
 }
 

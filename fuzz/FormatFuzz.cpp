@@ -23,6 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (once == before)
         return 0;
     BRIO_FUZZ_CHECK(!once.empty());
+    // Only a file that parses is ever formatted.
+    pugi::xml_document original;
+    BRIO_FUZZ_CHECK(original.load_buffer(before.data(), before.size(),
+                                         pugi::parse_minimal | pugi::parse_declaration | pugi::parse_doctype |
+                                             pugi::parse_pi | pugi::parse_comments,
+                                         pugi::encoding_utf8));
     BRIO_FUZZ_CHECK(once.size() <= 40 * before.size() + 64); // linear in the input
     ListDocument doc(file);
     try {
