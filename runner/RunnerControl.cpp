@@ -100,6 +100,18 @@ bool WaitForPickup(const fs::path& request, std::chrono::milliseconds timeout) {
     return true;
 }
 
+int StartThroughRunner(const StateFolder& state, const std::string& name, std::chrono::milliseconds wait) {
+    const fs::path request = RequestRun(state, name);
+    const int pid = RunningRunner(state).value_or(0);
+    if (!WaitForPickup(request, wait)) {
+        std::error_code ec;
+        fs::remove(request, ec);
+        throw BrioError(err::ObjectNotSet, "el ejecutor (proceso " + std::to_string(pid) +
+                                               ") no ha recogido la petición de iniciar «" + name + "»");
+    }
+    return pid;
+}
+
 std::vector<std::string> TakeRequests(const StateFolder& state) {
     std::vector<fs::path> files;
     std::error_code ec;

@@ -33,6 +33,10 @@ std::filesystem::path RequestRun(const StateFolder& state, const std::string& na
 // Waits until the runner has taken a request; false when it has not within `timeout`.
 bool WaitForPickup(const std::filesystem::path& request, std::chrono::milliseconds timeout);
 
+// Asks the running runner to start a task now and waits until it has taken the request: the runner's
+// process id. No runner, or one that does not take the request within `wait`, is BrioError 91.
+int StartThroughRunner(const StateFolder& state, const std::string& name, std::chrono::milliseconds wait);
+
 // The runner's side: the task names of the waiting requests, oldest first, each request removed.
 std::vector<std::string> TakeRequests(const StateFolder& state);
 

@@ -1,6 +1,7 @@
 #include "TaskListFiller.h"
 
 #include "NextRunsPreview.h"
+#include "RunnerLink.h"
 #include "TaskIconCache.h"
 #include "TaskListModel.h"
 #include "TaskListView.h"
@@ -21,7 +22,11 @@ QStringList TaskListFiller::StateTexts() {
 }
 
 TaskListFiller::TaskListFiller(TaskListView* list, TaskListModel* model, TaskIconCache* images)
-    : list_(list), model_(model), images_(images) {}
+    : list_(list), model_(model), images_(images) {
+    // The system view's tooltips also tell the task's last run, read when the tooltip is shown.
+    if (model_)
+        model_->SetTooltipExtra([](const QString& name) { return LastRunLine(name.toStdString()); });
+}
 
 QString TaskListFiller::SystemRowTip(const SchedTask& task) {
     static const ScheduleEngine engine(ScheduleZone::Host());

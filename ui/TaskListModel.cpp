@@ -77,8 +77,10 @@ QVariant TaskListModel::data(const QModelIndex& index, int role) const {
             return images_->Image(r.icon);
         break;
     case Qt::ToolTipRole:
-        if (!r.tooltip.isEmpty())
-            return r.tooltip;
+        if (!r.tooltip.isEmpty()) {
+            const QString extra = tooltipExtra_ ? tooltipExtra_(r.name) : QString();
+            return extra.isEmpty() ? r.tooltip : r.tooltip + QLatin1Char('\n') + extra;
+        }
         break;
     }
     return {};

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace brio {
@@ -59,7 +60,14 @@ public:
     // Sets the marks of the first marks.size() rows.
     void SetChecks(const std::vector<bool>& marks);
 
+    // A line added to the rows that have a tooltip, asked for by name only when a tooltip is shown (the
+    // runner's last run); an empty line adds nothing.
+    void SetTooltipExtra(std::function<QString(const QString& name)> extra) {
+        tooltipExtra_ = std::move(extra);
+    }
+
 private:
+    std::function<QString(const QString& name)> tooltipExtra_;
     const TaskIconCache* images_;
     std::vector<TaskRow> rows_;
     QHash<QString, int> keys_;

@@ -2,13 +2,16 @@
 
 #include "AccountPrompt.h"
 #include "BrioError.h"
+#include "CommandError.h"
 #include "MsgBox.h"
 #include "NextRunsPreview.h"
+#include "RunnerLink.h"
 #include "TriggerEditor.h"
 
 #include <QCheckBox>
 #include <QDate>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -140,7 +143,32 @@ QWidget* TaskPropertiesDialog::buildTaskPage() {
     form->addRow(QStringLiteral("Iniciar en:"), txtIniciarEn);
     form->addRow(QStringLiteral("Ejecutar como:"), txtUsuario);
     form->addRow(chkHabilitada);
+    if (!standIn_)
+        form->addRow(QStringLiteral("Última ejecución:"), buildRunRow(page));
     return page;
+}
+
+QWidget* TaskPropertiesDialog::buildRunRow(QWidget* page) {
+    auto* row = new QWidget(page);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    lblUltimaEjecucion = new QLabel(LastRunText(task_.Name()), row);
+    lblUltimaEjecucion->setObjectName(QStringLiteral("lblUltimaEjecucion"));
+    lblUltimaEjecucion->setWordWrap(true);
+    cmdEjecutarAhora = new QPushButton(QStringLiteral("Ejecutar ahora"), row);
+    cmdEjecutarAhora->setObjectName(QStringLiteral("cmdEjecutarAhora"));
+    layout->addWidget(lblUltimaEjecucion, 1);
+    layout->addWidget(cmdEjecutarAhora);
+    connect(cmdEjecutarAhora, &QPushButton::clicked, this, [this] { cmdEjecutarAhora_Click(); });
+    return row;
+}
+
+void TaskPropertiesDialog::cmdEjecutarAhora_Click() {
+    // The runner takes the request within a second; the busy pointer shows while it is asked.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    RunReported(this, [this] { AskRunnerToRun(task_.Name()); });
+    QGuiApplication::restoreOverrideCursor();
+    lblUltimaEjecucion->setText(LastRunText(task_.Name()));
 }
 
 QWidget* TaskPropertiesDialog::buildSchedulePage() {

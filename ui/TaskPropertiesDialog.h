@@ -46,6 +46,9 @@ public:
     std::vector<std::pair<std::int32_t, QCheckBox*>> chkFlags;
     QPushButton* cmdAceptar;
     QPushButton* cmdCancelar;
+    // The runner's last run of the task and "Ejecutar ahora"; none for the stand-in of a list entry.
+    QLabel* lblUltimaEjecucion = nullptr;
+    QPushButton* cmdEjecutarAhora = nullptr;
 
     // The state of "Habilitada" when Aceptar was pressed.
     bool ChosenEnabled() const noexcept { return chosenEnabled_; }
@@ -54,6 +57,8 @@ public:
     const std::vector<SchedTrigger>& Triggers() const noexcept { return triggers_; }
 
     void cmdAceptar_Click();
+    // Asks the running runner to start the stored task now; a failure is shown as a command error.
+    void cmdEjecutarAhora_Click();
     void AddTrigger();
     void RemoveTrigger();
 
@@ -61,6 +66,7 @@ private:
     QWidget* buildTaskPage();
     QWidget* buildSchedulePage();
     QWidget* buildSettingsPage();
+    QWidget* buildRunRow(QWidget* page);
     void selectTrigger(int index);
     void triggerEdited();
     void refreshTriggerList();

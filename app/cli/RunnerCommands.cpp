@@ -45,15 +45,7 @@ int runTask(const std::string& name, std::ostream& out) {
     const std::string task = storedName(store, name);
     if (task.empty())
         throw BrioError(err::SubscriptOutOfRange, "no existe la tarea " + inQuotes(name));
-    const StateFolder state(StateFolder::For(store));
-    const std::filesystem::path request = RequestRun(state, task);
-    const int pid = RunningRunner(state).value_or(0);
-    if (!WaitForPickup(request, kPickupWait)) {
-        std::error_code ec;
-        std::filesystem::remove(request, ec);
-        throw BrioError(err::ObjectNotSet, "el ejecutor (proceso " + std::to_string(pid) +
-                                               ") no ha recogido la petición de iniciar " + inQuotes(task));
-    }
+    const int pid = StartThroughRunner(StateFolder(StateFolder::For(store)), task, kPickupWait);
     out << "Se ha pedido al ejecutor (proceso " << pid << ") que inicie " << inQuotes(task) << ".\n";
     return 0;
 }
