@@ -122,7 +122,7 @@ std::string programPath(const DemoEntry& e) {
     return program.find('\\') == std::string::npos ? kBin + program : program;
 }
 
-void makePrograms(const DemoFolder& demo, const HostPaths& paths) {
+void makePrograms(const HostPaths& paths) {
     for (const DemoEntry& e : kEntries) {
         const std::optional<fs::path> file = paths.ToHost(programPath(e));
         if (!file || present(*file))
@@ -130,7 +130,6 @@ void makePrograms(const DemoFolder& demo, const HostPaths& paths) {
         makeFolder(file->parent_path());
         WriteFileAtomically(*file, script(e.name), 0755);
     }
-    (void)demo;
 }
 
 // The list file, built in a scratch program folder from tasks of a scratch store, then moved into place.
@@ -196,7 +195,7 @@ DemoFolder DemoFolder::Make(const fs::path& root) {
     const HostPaths paths({{'C', demo.drive}});
     try {
         makeFolder(demo.programFolder);
-        makePrograms(demo, paths);
+        makePrograms(paths);
         EnsureEmbeddedDefaults(demo.programFolder);
         if (!present(demo.programFolder / "Seleccion.ini"))
             WriteFileAtomically(demo.programFolder / "Seleccion.ini", kSelections, 0644);
