@@ -1,10 +1,19 @@
 // The schedule engine: the next start of each of 10,000 varied triggers, and the system listing of a
 // 10,000-task store as `brioschedule-cli list --system --json` makes it, with and without next run times.
+#include "CliArguments.h"
+#include "CliCommands.h"
 #include "ScheduleEngine.h"
+#include "TaskStore.h"
+#include "TaskTable.h"
+#include "clsAdminTask.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <random>
+#include <set>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -85,6 +94,71 @@ void BM_Next20StartsOfOneTrigger(benchmark::State& state) {
     state.SetItemsProcessed(starts);
 }
 BENCHMARK(BM_Next20StartsOfOneTrigger);
+
+// A store of 10,000 tasks, one of the varied triggers each, and an empty program folder.
+struct Store {
+    std::filesystem::path root, home, tasks;
+
+    Store() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "brio-bench-XXXXXX").string();
+        root = ::mkdtemp(pattern.data());
+        home = root / "home";
+        tasks = root / "tasks";
+        std::filesystem::create_directories(home);
+        brio::TaskStore store(tasks);
+        store.Refresh();
+        const auto& all = triggers();
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            brio::SchedTaskPtr t = store.NewTask("Tarea " + std::to_string(i));
+            t->setApplicationName("C:\\BRIO\\VELMORAX\\bin\\prog" + std::to_string(i % 100) + ".exe");
+            t->Triggers().Add() = all[i];
+            t->Save(0);
+        }
+    }
+    ~Store() { std::filesystem::remove_all(root); }
+};
+
+Store& store() {
+    static Store s;
+    return s;
+}
+
+// `brioschedule-cli list --system --json` as the program runs it: records, next run times, JSON.
+void BM_ListSystemJsonWithNextRunTimes(benchmark::State& state) {
+    Store& s = store();
+    const brio::cli::CliArguments args = brio::cli::ParseArguments({"list", "--system", "--json"});
+    for (auto _ : state) {
+        std::ostringstream out, err;
+        brio::cli::CliCommands commands(s.home, brio::MakeTaskStoreFactory(s.tasks), out, err);
+        if (commands.Run(args) != 0 || out.str().find("NextRunTime") == std::string::npos)
+            state.SkipWithError("the listing failed");
+        benchmark::DoNotOptimize(out);
+    }
+}
+BENCHMARK(BM_ListSystemJsonWithNextRunTimes)->Unit(benchmark::kMillisecond)->MinTime(5.0);
+
+// The same listing without next run times: the command's steps (records, the rows it keeps, JSON)
+// through the same functions, without the next-start pass.
+void BM_ListSystemJsonWithoutNextRunTimes(benchmark::State& state) {
+    Store& s = store();
+    for (auto _ : state) {
+        std::ostringstream out;
+        brio::clsAdminTask admin(s.home, brio::MakeTaskStoreFactory(s.tasks));
+        const brio::TareaList records = admin.getSystemTaskList();
+        brio::TareaList rows;
+        std::set<std::string> keys;
+        for (const brio::clsTarea& record : records) {
+            if (record.hidden() || (!record.Name().empty() && !keys.insert(record.Name()).second))
+                break;
+            rows.push_back(record);
+        }
+        brio::cli::WriteRecords(out, rows, true, false);
+        if (rows.size() != triggers().size())
+            state.SkipWithError("the listing failed");
+        benchmark::DoNotOptimize(out);
+    }
+}
+BENCHMARK(BM_ListSystemJsonWithoutNextRunTimes)->Unit(benchmark::kMillisecond)->MinTime(5.0);
 
 } // namespace
 

@@ -42,12 +42,19 @@ const date::time_zone* locate(const std::string& name) noexcept {
 // The tz database's files end their explicit transitions in 2037; later instants follow the rule at the
 // end of each zone file, read once per zone.
 const ZoneRule& ruleOf(const date::time_zone* zone) {
+    // The zone asked last by this thread, without the lock: a process mostly asks about one zone.
+    thread_local const date::time_zone* lastZone = nullptr;
+    thread_local const ZoneRule* lastRule = nullptr;
+    if (zone == lastZone)
+        return *lastRule;
     static std::mutex lock;
     static std::unordered_map<const date::time_zone*, ZoneRule> rules;
     const std::lock_guard<std::mutex> guard(lock);
     auto found = rules.find(zone);
     if (found == rules.end())
         found = rules.emplace(zone, ZoneRule::ForZone(zone->name())).first;
+    lastZone = zone;
+    lastRule = &found->second; // the map's elements stay where they are
     return found->second;
 }
 
@@ -112,7 +119,7 @@ std::chrono::sys_seconds ScheduleZone::FromWall(WallSeconds wall) const {
 
 std::string IsoInstant(std::chrono::sys_seconds instant, const ScheduleZone& zone) {
     const auto offset = zone.OffsetAt(instant).count();
-    const auto wall = date::local_seconds{zone.ToWall(instant)};
+    const auto wall = date::local_seconds{instant.time_since_epoch() + std::chrono::seconds{offset}};
     const auto day = date::floor<date::days>(wall);
     const date::year_month_day ymd{day};
     const date::hh_mm_ss<std::chrono::seconds> time{wall - day};

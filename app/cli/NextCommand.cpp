@@ -57,10 +57,19 @@ std::optional<WallSeconds> ReadWallTime(const std::string& text) {
 NextRun NextRunOf(const ScheduleEngine& engine, const SchedTriggers& triggers, std::int32_t flags,
                   Instant after) {
     const Schedule next = engine.Next(triggers, flags, after, 1);
-    if (next.starts.empty())
-        return {};
-    return {IsoInstant(next.starts.front().start, engine.Zone()),
-            WallText(next.starts.front().start, engine.Zone())};
+    NextRun run;
+    run.zone = &engine.Zone();
+    if (!next.starts.empty())
+        run.start = next.starts.front().start;
+    return run;
+}
+
+std::string NextRun::Iso() const {
+    return start && zone ? IsoInstant(*start, *zone) : std::string();
+}
+
+std::string NextRun::Wall() const {
+    return start && zone ? WallText(*start, *zone) : std::string();
 }
 
 int RunNext(const CliArguments& args, const std::filesystem::path& programFolder,

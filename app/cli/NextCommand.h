@@ -23,10 +23,13 @@ std::optional<WallSeconds> ReadWallTime(const std::string& text);
 int RunNext(const CliArguments& args, const std::filesystem::path& programFolder,
             const SchedBridgeFactory& scheduler, std::ostream& out, std::ostream& err);
 
-// The next start of a scheduler task as the system listing shows it.
+// The next start of a scheduler task as the system listing shows it, written only in the form asked.
 struct NextRun {
-    std::string iso;  // "2026-03-29T03:00:00+02:00"; empty when there is none
-    std::string wall; // "29/03/2026 03:00:00"; empty when there is none
+    std::optional<Instant> start;       // none when the task has no next start
+    const ScheduleZone* zone = nullptr; // the zone of the texts
+
+    std::string Iso() const;  // "2026-03-29T03:00:00+02:00"; empty when there is none
+    std::string Wall() const; // "29/03/2026 03:00:00"; empty when there is none
 };
 
 // The next start after `after` of a task with these triggers and flags.

@@ -45,7 +45,7 @@ std::string StatusText(const clsTarea& record) {
 
 // "NextRunTime" of a system listing row: the ISO text, or null when the task has no next start.
 QJsonValue nextRunJson(const NextRun& next) {
-    return next.iso.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(q(next.iso));
+    return next.start ? QJsonValue(q(next.Iso())) : QJsonValue(QJsonValue::Null);
 }
 
 void WriteRecords(std::ostream& out, const TareaList& records, bool json, bool withHidden,
@@ -84,7 +84,7 @@ void WriteRecords(std::ostream& out, const TareaList& records, bool json, bool w
         if (withHidden)
             out << '\t' << (record.hidden() ? "Sí" : "No");
         if (nextRuns)
-            out << '\t' << (*nextRuns)[indexOf(records, record)].wall;
+            out << '\t' << (*nextRuns)[indexOf(records, record)].Wall();
         out << '\n';
     }
 }
