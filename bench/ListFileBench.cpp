@@ -1,6 +1,6 @@
-// The list file with 10,000 entries whose programs all exist: reading it against a bare pugixml load of
-// the same file, formatting it against a plain copy of the file, and the command line's `range` on one name
-// (one load, one attribute, one save under the writers' lock).
+// The list file with 10,000 or 100,000 entries whose programs all exist: reading it against a bare pugixml
+// load of the same file, formatting it against a plain copy of the file, and the command line's `range` on
+// one name (one load, one attribute, one save under the writers' lock).
 #include "AdminListFile.h"
 
 #include <benchmark/benchmark.h>
@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -16,12 +18,13 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Fixture {
+    int entries;
     fs::path root;
     fs::path home;
     fs::path drive;
     std::string unformatted;
 
-    Fixture() {
+    explicit Fixture(int count) : entries(count) {
         std::string pattern = (fs::temp_directory_path() / "brio-bench-XXXXXX").string();
         root = ::mkdtemp(pattern.data());
         home = root / "home";
@@ -31,7 +34,7 @@ struct Fixture {
         for (int p = 0; p < 100; ++p)
             std::ofstream(drive / "BRIO/VELMORAX/bin" / ("prog" + std::to_string(p) + ".exe")) << "x";
         std::string xml = "<TAREAS briopath=\"\">";
-        for (int i = 0; i < 10000; ++i) {
+        for (int i = 0; i < entries; ++i) {
             const std::string prog = "C:\\BRIO\\VELMORAX\\bin\\prog" + std::to_string(i % 100) + ".exe";
             xml += "<TAREA name=\"Tarea " + std::to_string(i) + "\" applicationName=\"" + prog +
                    "\" workingDirectory=\"C:\\BRIO\\VELMORAX\\bin\" commandLine=\"/n " + std::to_string(i) +
@@ -58,13 +61,16 @@ struct Fixture {
     }
 };
 
-Fixture& fixture() {
-    static Fixture f;
-    return f;
+Fixture& fixture(int entries = 10000) {
+    static std::map<int, std::unique_ptr<Fixture>> fixtures;
+    std::unique_ptr<Fixture>& f = fixtures[entries];
+    if (!f)
+        f = std::make_unique<Fixture>(entries);
+    return *f;
 }
 
 void BM_BarePugixmlLoad(benchmark::State& state) {
-    auto& f = fixture();
+    auto& f = fixture(static_cast<int>(state.range(0)));
     f.restore();
     for (auto _ : state) {
         pugi::xml_document doc;
@@ -74,18 +80,18 @@ void BM_BarePugixmlLoad(benchmark::State& state) {
 }
 
 void BM_GetXMLTaskList(benchmark::State& state) {
-    auto& f = fixture();
+    auto& f = fixture(static_cast<int>(state.range(0)));
     f.restore();
     brio::AdminListFile list(f.home);
     for (auto _ : state) {
         const auto tasks = list.getXMLTaskList();
-        if (tasks.size() != 10000 || tasks.back().State() != 0)
+        if (static_cast<int>(tasks.size()) != f.entries || tasks.back().State() != 0)
             state.SkipWithError("unexpected list");
     }
 }
 
 void BM_PlainCopy(benchmark::State& state) {
-    auto& f = fixture();
+    auto& f = fixture(static_cast<int>(state.range(0)));
     f.restore();
     for (auto _ : state)
         fs::copy_file(f.home / "TaskConfig.XML", f.root / "copia.XML", fs::copy_options::overwrite_existing);
@@ -100,7 +106,7 @@ void BM_RangeOneName(benchmark::State& state) {
 }
 
 void BM_FormatXML(benchmark::State& state) {
-    auto& f = fixture();
+    auto& f = fixture(static_cast<int>(state.range(0)));
     brio::AdminListFile list(f.home);
     for (auto _ : state) {
         state.PauseTiming();
@@ -112,9 +118,9 @@ void BM_FormatXML(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_BarePugixmlLoad)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GetXMLTaskList)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BarePugixmlLoad)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetXMLTaskList)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RangeOneName)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlainCopy)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FormatXML)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainCopy)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FormatXML)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -141,6 +141,7 @@ bool AdminListFile::ReadList(TareaList& result, bool locked) {
 
     std::string drive; // found once, used for every later entry that needs repair
     std::unordered_map<std::string, bool> existing;
+    std::unordered_map<std::string, std::string> searched; // nothing changes during one read
     bool save = false;
     std::size_t index = 0;
     for (pugi::xml_node entry = root.child("TAREA"); entry; entry = entry.next_sibling("TAREA"), ++index) {
@@ -169,8 +170,13 @@ bool AdminListFile::ReadList(TareaList& result, bool locked) {
         if (known == existing.end())
             known = existing.emplace(app, paths_.Exists(app)).first;
         if (!known->second) {
-            if (drive.empty())
-                drive = FindInstallDrive(app);
+            if (drive.empty()) {
+                // A search that found nothing is not made again for the same program.
+                auto found = searched.find(app);
+                if (found == searched.end())
+                    found = searched.emplace(app, FindInstallDrive(app)).first;
+                drive = found->second;
+            }
             if (!drive.empty()) {
                 app = RelocateInstallPath(drive, app);
                 entry.attribute("applicationName").set_value(app.c_str());
