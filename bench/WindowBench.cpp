@@ -90,17 +90,19 @@ struct Fixture {
     }
 };
 
-// One window at a time: the fixture of the size asked for, made anew when the size changes.
+// One window at a time: the fixture of the size asked for, made anew when the size changes; gone before
+// the application.
+std::unique_ptr<Fixture> g_fixture;
+
 Fixture& fixture(const benchmark::State& state) {
-    static std::unique_ptr<Fixture> f;
     const int entries = static_cast<int>(state.range(0));
-    if (!f || f->entries != entries) {
-        f.reset();
-        f = std::make_unique<Fixture>(entries);
+    if (!g_fixture || g_fixture->entries != entries) {
+        g_fixture.reset();
+        g_fixture = std::make_unique<Fixture>(entries);
     }
-    f->window->mnuVerTareasBrio_Click();
+    g_fixture->window->mnuVerTareasBrio_Click();
     QCoreApplication::processEvents();
-    return *f;
+    return *g_fixture;
 }
 
 // Runs one step and lets the window lay out and paint what changed.
@@ -228,8 +230,7 @@ void BM_RangeAllChecked(benchmark::State& state) {
         state.ResumeTiming();
         step([&] { w.menus().mnuTareasRangoTiempo->trigger(); });
     }
-    if (brio::MsgBox::log().size() != 1 ||
-        brio::MsgBox::log().front().text != "Operacion realizada con exito.")
+    if (brio::MsgBox::log().isEmpty() || brio::MsgBox::log().back().text != "Operacion realizada con exito.")
         state.SkipWithError("the command did not succeed");
     brio::MsgBox::clearLog();
 }
@@ -265,5 +266,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    g_fixture.reset();
     return 0;
 }
