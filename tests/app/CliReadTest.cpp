@@ -187,10 +187,12 @@ TEST_F(CliReadTest, ControlCharactersOfNamesAreShownEscaped) {
             EXPECT_EQ(text.find_first_of("\x1B\x07\x7F"), std::string::npos) << args.front();
             EXPECT_EQ(text.find("\xC2\x9B"), std::string::npos) << args.front();
         }
-        if (args.front() == "list" && args.size() == 1)
+        if (args.front() == "list" && args.size() == 1) {
             EXPECT_NE(r.out.find("A\\u001B]0;x\\u0007B\\u001B[2J\\u009BC\\u007F"), std::string::npos)
                 << r.out;
-        if (args.size() == 2 && args[1] == "--json") // still JSON, and the same name in it
+        }
+        if (args.size() == 2 && args[1] == "--json") { // still JSON, and the same name in it
             EXPECT_EQ(ParseJson(r.out)[0]["Name"].toString().toStdString(), hostile);
+        }
     }
 }
