@@ -2,5 +2,6 @@
 list(APPEND BRIO_SCHEDULER_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/TaskEditorRegistry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/clsAdminTask.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ListEntryFields.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GenerarTareasHarbinex.cpp
 )

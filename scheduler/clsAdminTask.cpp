@@ -5,6 +5,7 @@
 #include "BrioRandom.h"
 #include "Conversions.h"
 #include "ListDocument.h"
+#include "ListEntryFields.h"
 #include "ListEntryIndex.h"
 
 #include <QString>
@@ -16,50 +17,8 @@ namespace brio {
 
 namespace {
 
-struct FlagAttr {
-    const char* name;
-    std::int32_t bit;
-};
-
-// CONFIGURACION as the list file writes it, in its order.
-constexpr FlagAttr kConfigFlags[] = {
-    {"deleteWhenDone", taskflag::deleteWhenDone},
-    {"disabled", taskflag::disabled},
-    {"dontStartIfOnBatteries", taskflag::dontStartIfOnBatteries},
-    {"hidden", taskflag::hidden},
-    {"interactive", taskflag::interactive},
-    {"killIfGoingOnBatteries", taskflag::killIfGoingOnBatteries},
-    {"killOnIdleEnd", taskflag::killOnIdleEnd},
-    {"restartOnIdleResume", taskflag::restartOnIdleResume},
-    {"runIfConnectedToInternet", taskflag::runIfConnectedToInternet},
-    {"runOnlyIfDocked", taskflag::runOnlyIfDocked},
-    {"runOnlyIfLoggedOn", taskflag::runOnlyIfLoggedOn},
-    {"startOnlyIfIdle", taskflag::startOnlyIfIdle},
-    {"systemRequired", taskflag::systemRequired},
-};
-
 std::string upperName(const std::string& name) {
     return QString::fromStdString(name).toUpper().toStdString();
-}
-
-// The attribute's text; a missing attribute is a failure, as the list file's readers treat it.
-const char* required(pugi::xml_node node, const char* name) {
-    const char* value = AttrOrNull(node, name);
-    if (!value)
-        throw BrioError(err::TypeMismatch, std::string("falta el atributo ") + name + " en " + node.name());
-    return value;
-}
-
-std::int32_t longAttr(pugi::xml_node node, const char* name) {
-    return CLng(CDbl(required(node, name)));
-}
-std::int16_t intAttr(pugi::xml_node node, const char* name) {
-    return CInt(CDbl(required(node, name)));
-}
-// A date attribute; an empty one is a date never set, as the scheduler writes it.
-QDateTime dateAttr(pugi::xml_node node, const char* name) {
-    const char* text = required(node, name);
-    return *text ? CDate(text) : QDateTime();
 }
 
 // The random start shift in whole minutes, from -n to n - 1, drawn from the one generator.
@@ -196,46 +155,17 @@ void SystemSetFlags(pugi::xml_node entry, SchedTask& task) {
     for (const FlagAttr& f : kConfigFlags) {
         if (f.bit == taskflag::hidden)
             continue;
-        if (CBool(required(config, f.name)))
+        if (CBool(RequiredAttr(config, f.name)))
             task.setFlags(task.Flags() | f.bit);
     }
 }
 
 void SystemAddTriggers(pugi::xml_node entry, SchedTask& task) {
     for (pugi::xml_node e = entry.child("TRIGGERS").child("TRIGGER"); e; e = e.next_sibling("TRIGGER")) {
-        SchedTrigger& t = task.Triggers().Add();
-        t.setTriggerType(longAttr(e, "triggerType"));
-        t.setBeginDay(dateAttr(e, "BeginDay"));
-        const std::int16_t range = CInt(Val(entry.attribute("StartTimeRandom").value()));
-        QDateTime start = dateAttr(e, "StartTime");
-        if (range >= 1 && start.isValid())
-            start = start.addSecs(60LL * randomShift(range));
-        t.setStartTime(start);
-        t.setDuration(longAttr(e, "Duration"));
-        t.setEndDay(dateAttr(e, "EndDay"));
-        t.setInterval(longAttr(e, "Interval"));
-        t.setFlags(longAttr(e, "Flags"));
-        t.setRandomInterval(intAttr(e, "RandomInterval"));
-        switch (t.TriggerType()) {
-        case trigger::Daily:
-            t.setDaily_Interval(intAttr(e, "Daily_Interval"));
-            break;
-        case trigger::Weekly:
-            t.setWeekly_DaysOfTheWeek(longAttr(e, "Weekly_DaysOfTheWeek"));
-            t.setWeekly_Interval(intAttr(e, "Weekly_Interval"));
-            break;
-        case trigger::MonthlyDate:
-            t.setMonthlyDate_Day(longAttr(e, "MonthlyDate_Day"));
-            t.setMonthlyDate_Months(longAttr(e, "MonthlyDate_Months"));
-            break;
-        case trigger::MonthlyDOW:
-            t.setMonthlyDOW_DaysOfTheWeek(longAttr(e, "MonthlyDOW_DaysOfTheWeek"));
-            t.setMonthlyDOW_Months(longAttr(e, "MonthlyDOW_Months"));
-            t.setMonthlyDOW_Week(longAttr(e, "MonthlyDOW_Week"));
-            break;
-        default:
-            break;
-        }
+        ReadTriggerElement(e, task.Triggers().Add(), [entry](const QDateTime& start) {
+            const std::int16_t range = CInt(Val(entry.attribute("StartTimeRandom").value()));
+            return range >= 1 && start.isValid() ? start.addSecs(60LL * randomShift(range)) : start;
+        });
     }
 }
 
@@ -331,9 +261,9 @@ static SchedTaskPtr systemAddWith(SchedBridge& bridge, const ListDocument& doc, 
     if (!listExists)
         return nullptr;
     if (pugi::xml_node entry = doc.FindEntry(TaskName)) {
-        step(suppressed, [&] { task->setApplicationName(required(entry, "applicationName")); });
-        step(suppressed, [&] { task->setWorkingDirectory(required(entry, "workingDirectory")); });
-        step(suppressed, [&] { task->setParameters(required(entry, "commandLine")); });
+        step(suppressed, [&] { task->setApplicationName(RequiredAttr(entry, "applicationName")); });
+        step(suppressed, [&] { task->setWorkingDirectory(RequiredAttr(entry, "workingDirectory")); });
+        step(suppressed, [&] { task->setParameters(RequiredAttr(entry, "commandLine")); });
         step(suppressed, [&] { SystemSetFlags(entry, *task); });
         step(suppressed, [&] { SystemAddTriggers(entry, *task); });
     }
