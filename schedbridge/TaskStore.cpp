@@ -1,13 +1,13 @@
 #include "TaskStore.h"
 
 #include "BrioError.h"
+#include "ProgramFolder.h"
 #include "StoreFolder.h"
 #include "StoreTask.h"
 #include "TaskName.h"
 
 #include <cstdlib>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -15,18 +15,6 @@ namespace fs = std::filesystem;
 namespace brio {
 
 namespace {
-
-// True when this process could create or write `folder`: its nearest existing folder is writable.
-bool mayWrite(const fs::path& folder) {
-    fs::path probe = folder;
-    struct stat info {};
-    while (::stat(probe.c_str(), &info) != 0) {
-        if (!probe.has_relative_path())
-            return false;
-        probe = probe.parent_path();
-    }
-    return S_ISDIR(info.st_mode) && ::access(probe.c_str(), W_OK | X_OK) == 0;
-}
 
 fs::path homeFolder() {
     if (const char* home = std::getenv("HOME"); home && *home)
@@ -46,7 +34,7 @@ fs::path TaskStore::DefaultFolder() {
     if (const char* own = std::getenv("BRIOSCHEDULE_TASKS"); own && *own)
         return own;
     const fs::path system = "/var/lib/brioschedule/tasks";
-    if (mayWrite(system))
+    if (MayWriteFolder(system))
         return system;
     const char* data = std::getenv("XDG_DATA_HOME");
     const fs::path base =
