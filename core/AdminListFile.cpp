@@ -362,10 +362,16 @@ void AdminListFile::IndentXmlLineInto(std::string_view line, std::string& out) {
     const std::size_t length = line.size();
     std::size_t run = 0; // start of the characters not yet copied
     // Only "<" and "/" matter; the character after the last one is taken to be the last one itself.
-    for (std::size_t pos = 0; pos < length; ++pos) {
+    // Each is found with a byte search of its own, which is much faster than a loop over every byte.
+    std::size_t nextOpen = line.find('<');
+    std::size_t nextSlash = line.find('/');
+    while (nextOpen != std::string_view::npos || nextSlash != std::string_view::npos) {
+        const std::size_t pos = std::min(nextOpen, nextSlash);
         const char c = line[pos];
-        if (c != '<' && c != '/')
-            continue;
+        if (pos == nextOpen)
+            nextOpen = line.find('<', pos + 1);
+        else
+            nextSlash = line.find('/', pos + 1);
         const char next = pos + 1 < length ? line[pos + 1] : (length >= 2 ? line[length - 1] : '\0');
         if (c == '<') {
             out.append(line.substr(run, pos - run));
