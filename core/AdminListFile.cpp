@@ -481,13 +481,11 @@ void AdminListFile::FormatXML() {
         return;
     if (formatted.empty())
         refuse("el resultado estaría vacío"); // a list is never replaced by an empty file
-    // One parse serves both checks: line breaks and tabs before tags never make a file that does not
-    // parse into one that does, so a result that parses comes from a file that parses.
-    if (std::string problem = parseProblem(formatted); !problem.empty()) {
-        if (std::string original = parseProblem(text); !original.empty())
-            refuse("no es un XML válido: " + original);
+    // Both are parsed: line breaks before tags can turn bytes that do not parse into a file that does.
+    if (std::string original = parseProblem(text); !original.empty())
+        refuse("no es un XML válido: " + original);
+    if (std::string problem = parseProblem(formatted); !problem.empty())
         refuse("el resultado no sería un XML válido: " + problem);
-    }
     WriteFileAtomically(listFile_, formatted, temporary);
 }
 
