@@ -2,7 +2,7 @@
 
 #include "ListDocument.h"
 
-#include <algorithm>
+#include <string_view>
 
 namespace brio {
 
@@ -15,9 +15,15 @@ ListEntryIndex::ListEntryIndex(ListDocument& doc, std::size_t lookups)
     : doc_(doc), indexed_(lookups >= kIndexFrom) {
     if (!indexed_)
         return;
+    std::size_t entries = 0;
+    doc_.ForEachEntry([&](pugi::xml_node) { ++entries; });
+    byName_.reserve(entries);
     doc_.ForEachEntry([&](pugi::xml_node e) {
-        if (const pugi::xml_attribute name = e.attribute("name"))
-            byName_[name.value()].push_back(e);
+        if (const pugi::xml_attribute name = e.attribute("name")) {
+            Entries& same = byName_[name.value()];
+            if (same.count++ == 0)
+                same.first = e;
+        }
     });
 }
 
@@ -25,14 +31,26 @@ pugi::xml_node ListEntryIndex::Find(const std::string& name) const {
     if (!indexed_)
         return doc_.FindEntry(name);
     const auto it = byName_.find(name);
-    return it == byName_.end() || it->second.empty() ? pugi::xml_node() : it->second.front();
+    return it == byName_.end() ? pugi::xml_node() : it->second.first;
 }
 
 void ListEntryIndex::Remove(pugi::xml_node entry) {
     if (indexed_) {
         if (const pugi::xml_attribute name = entry.attribute("name")) {
-            std::deque<pugi::xml_node>& same = byName_[name.value()];
-            same.erase(std::remove(same.begin(), same.end(), entry), same.end());
+            const auto it = byName_.find(name.value());
+            if (it != byName_.end()) {
+                Entries& same = it->second;
+                if (--same.count == 0) {
+                    byName_.erase(it);
+                } else if (same.first == entry) {
+                    // The next of that name in document order (entries appended later are after it).
+                    const std::string_view wanted = name.value();
+                    pugi::xml_node next = entry.next_sibling("TAREA");
+                    while (next && wanted != next.attribute("name").value())
+                        next = next.next_sibling("TAREA");
+                    same.first = next;
+                }
+            }
         }
     }
     doc_.Root().remove_child(entry);
@@ -41,8 +59,11 @@ void ListEntryIndex::Remove(pugi::xml_node entry) {
 pugi::xml_node ListEntryIndex::Append(pugi::xml_node entry) {
     const pugi::xml_node added = doc_.Root().append_copy(entry);
     if (indexed_ && added) {
-        if (const pugi::xml_attribute name = added.attribute("name"))
-            byName_[name.value()].push_back(added);
+        if (const pugi::xml_attribute name = added.attribute("name")) {
+            Entries& same = byName_[name.value()];
+            if (same.count++ == 0)
+                same.first = added;
+        }
     }
     return added;
 }

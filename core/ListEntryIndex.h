@@ -3,7 +3,6 @@
 #include <pugixml.hpp>
 
 #include <cstddef>
-#include <deque>
 #include <string>
 #include <unordered_map>
 
@@ -27,9 +26,16 @@ public:
     pugi::xml_node Append(pugi::xml_node entry);
 
 private:
+    // The first entry of a name and how many entries bear it: a list of 100,000 entries is indexed in a
+    // few megabytes, where a container of every entry per name would cost more than the list itself.
+    struct Entries {
+        pugi::xml_node first;
+        std::size_t count = 0;
+    };
+
     ListDocument& doc_;
     bool indexed_;
-    std::unordered_map<std::string, std::deque<pugi::xml_node>> byName_; // in document order
+    std::unordered_map<std::string, Entries> byName_;
 };
 
 } // namespace brio
