@@ -118,6 +118,7 @@ std::unordered_map<std::string, ParsedJob> g_parsed;
 
 std::atomic<std::uint64_t> g_refreshes{0};
 std::atomic<std::uint64_t> g_filesRead{0};
+std::atomic<std::uint64_t> g_flushes{0};
 std::atomic<std::uint64_t> g_lookups{0};
 
 // The task names of a folder by their key, valid while neither the lock file's count nor the folder's
@@ -225,14 +226,6 @@ bool readFile(const fs::path& file, std::string& content, std::string& problem, 
     content.resize(done);
     ::close(fd);
     return true;
-}
-
-void syncFolder(const fs::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 bool before(const StoredTask& a, const StoredTask& b) {
@@ -344,6 +337,22 @@ void tell(const std::vector<std::string>& warnings) {
 } // namespace
 
 StoreFolder::StoreFolder(fs::path folder) : folder_(std::move(folder)) {}
+
+StoreFolder::~StoreFolder() {
+    try {
+        Flush();
+    } catch (const BrioError& e) {
+        std::fprintf(stderr, "brioschedule: %s\n", e.description().c_str());
+    }
+}
+
+void StoreFolder::Flush() {
+    if (!unflushed_)
+        return;
+    unflushed_ = false;
+    ++g_flushes;
+    FlushFileSystemOf(folder_);
+}
 
 fs::path StoreFolder::fileOf(const std::string& name) const {
     return folder_ / (name + std::string(kSuffix));
@@ -468,13 +477,13 @@ bool StoreFolder::Remove(const std::string& name) {
     FolderLock lock(folder_, LOCK_EX);
     if (::unlink(file.c_str()) != 0 && errno != ENOENT)
         fail("no se puede eliminar la tarea", file, errno);
-    syncFolder(folder_);
+    unflushed_ = true;
     noteChange(folder_, lock, {}, {task->name});
     return true;
 }
 
 StoreCounters StoreFolder::Counters() {
-    return {g_refreshes, g_filesRead, g_lookups};
+    return {g_refreshes, g_filesRead, g_lookups, g_flushes};
 }
 
 bool StoreFolder::AcceptedBefore(const std::string& user, const std::string& password) const {
@@ -533,13 +542,12 @@ void StoreFolder::Save(const std::string& name, const JobData& job, SaveMode mod
             }
         }
         // The old file stays in place until the new one is complete and renamed over it.
-        WriteFileAtomically(file, content, 0600);
+        WriteFileAtomically(file, content, 0600, Durability::Deferred);
+        unflushed_ = true;
         for (const std::string& other : replaced) {
             if (::unlink(fileOf(other).c_str()) != 0 && errno != ENOENT)
                 fail("no se puede eliminar la tarea reemplazada", fileOf(other), errno);
         }
-        if (!replaced.empty())
-            syncFolder(folder_);
         noteChange(folder_, lock, {name}, replaced);
         struct stat written {};
         if (::stat(file.c_str(), &written) == 0) {
@@ -572,7 +580,7 @@ void StoreFolder::Delete(std::size_t position) {
         FolderLock lock(folder_, LOCK_EX);
         if (::unlink(file.c_str()) != 0 && errno != ENOENT)
             fail("no se puede eliminar la tarea", file, errno);
-        syncFolder(folder_);
+        unflushed_ = true;
         noteChange(folder_, lock, {}, {tasks_.at(position).name});
     }
     tasks_.erase(tasks_.begin() + static_cast<std::ptrdiff_t>(position));

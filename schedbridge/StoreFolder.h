@@ -23,6 +23,7 @@ struct StoreCounters {
     std::uint64_t refreshes = 0; // whole reads of a folder (every task file, through the parse cache)
     std::uint64_t filesRead = 0; // task files read and parsed from disk
     std::uint64_t lookups = 0;   // single tasks looked up by name without a whole read
+    std::uint64_t flushes = 0;   // waits for the disk after saves and removals
 };
 
 // One task as the last Refresh read it.
@@ -39,6 +40,10 @@ struct StoredTask {
 class StoreFolder {
 public:
     explicit StoreFolder(std::filesystem::path folder);
+    // Brings what is still unflushed to the disk; a failure then can only be ignored.
+    ~StoreFolder();
+    StoreFolder(const StoreFolder&) = delete;
+    StoreFolder& operator=(const StoreFolder&) = delete;
 
     const std::filesystem::path& folder() const noexcept { return folder_; }
 
@@ -76,6 +81,10 @@ public:
     // Removes the file of the task at `position` of tasks().
     void Delete(std::size_t position);
 
+    // Saves and removals are in place at once, for every process, but reach the disk together: here, or
+    // when the object ends. One command changing many tasks so waits for the disk once.
+    void Flush();
+
 private:
     std::filesystem::path fileOf(const std::string& name) const;
     void ensureFolder() const;
@@ -87,6 +96,7 @@ private:
     std::vector<std::string> warnings_;
     std::string acceptedUser_;
     SecretString acceptedPassword_;
+    bool unflushed_ = false; // a save or removal has not reached the disk yet
 };
 
 } // namespace brio

@@ -30,6 +30,10 @@ TaskStore::TaskStore(fs::path folder) : store_(std::make_shared<StoreFolder>(std
 
 TaskStore::~TaskStore() = default;
 
+void TaskStore::Flush() {
+    store_->Flush();
+}
+
 fs::path TaskStore::DefaultFolder() {
     if (const char* own = std::getenv("BRIOSCHEDULE_TASKS"); own && *own)
         return own;

@@ -33,6 +33,7 @@ public:
     std::vector<std::string> Warnings() const override;
     SchedTaskPtr Find(const std::string& name) override;
     bool Remove(const std::string& name) override;
+    void Flush() override;
 
     // What the task stores of this process have read so far.
     static StoreCounters Counters();

@@ -57,6 +57,7 @@ void clsAdminTask::GenerarTareasHarbinex() {
     QDateTime start = MakeDate(1900, 1, 1, 2, 0, 0);
     // One scheduler object and the one load of the list for every warehouse.
     const std::unique_ptr<SchedBridge> bridge = OpenBridge();
+    std::filesystem::path batchFolder; // every launcher is in the one folder
     for (const clsDataAlmacen& almacen : almacenes) {
         checkWarehouseName(almacen);
         const std::string code = std::to_string(almacen.Codigo());
@@ -64,7 +65,8 @@ void clsAdminTask::GenerarTareasHarbinex() {
         const auto hostBatch = Paths().ToHost(batch);
         if (!hostBatch)
             throw BrioError(err::PathNotFound, "«" + batch + "»");
-        WriteFileAtomically(*hostBatch, "harbinex.exe " + code + "\r\n");
+        WriteFileAtomically(*hostBatch, "harbinex.exe " + code + "\r\n", 0666, Durability::Deferred);
+        batchFolder = hostBatch->parent_path();
 
         SchedTaskPtr task =
             SystemAddWith(*bridge, doc, true, kTemplate, "Harbinex " + code + " (" + almacen.Nombre() + ")");
@@ -74,6 +76,10 @@ void clsAdminTask::GenerarTareasHarbinex() {
         task->Save(0);
         start = start.addSecs(5 * 60);
     }
+    // The launchers and the tasks reach the disk once for the whole generation.
+    if (!batchFolder.empty())
+        FlushFileSystemOf(batchFolder);
+    bridge->Flush();
 }
 
 } // namespace brio

@@ -76,6 +76,10 @@ public:
     virtual bool Remove(const std::string& name);
     // What the last Refresh could not read (one Spanish line each); those tasks are left out.
     virtual std::vector<std::string> Warnings() const = 0;
+    // Brings every change this object made to the disk, once for all of them. A scheduler whose changes
+    // reach the disk one by one has nothing to do; one that defers them also flushes when it ends, but
+    // can report a failure only here.
+    virtual void Flush() {}
 };
 
 // Makes a new scheduler object; every operation of the administration object makes its own.

@@ -307,6 +307,7 @@ void clsAdminTask::Export(const NameList& TaskList, NameProgress* progress) {
         doc.Load();
     ForEachName(TaskList.size(), progress,
                 [&](std::size_t i) { systemAddWith(*bridge, doc, exists, TaskList[i], {}, user_, pwd_); });
+    bridge->Flush();
 }
 
 // Builds the entry of one scheduler task and puts it in place of the first entry of that name, as the
@@ -388,6 +389,8 @@ void clsAdminTask::RemoveBrioTasks(const NameList& names, bool blnRemoveFromSyst
             });
         },
         false, progress);
+    if (bridge)
+        bridge->Flush();
 }
 
 void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSystem) {
@@ -445,6 +448,7 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
             });
         }
         removeTask(*bridge, temporary);
+        bridge->Flush();
     } catch (...) {
         // No disabled copy is ever left behind.
         try {
@@ -477,6 +481,7 @@ void clsAdminTask::SetTaskAttrs(const NameList& names, const std::string& AttrNa
             task->setFlags(task->Flags() & ~bit);
         task->Save(0);
     });
+    bridge->Flush();
 }
 
 void clsAdminTask::RemoveSystemTask(const std::string& TaskName) {
@@ -486,6 +491,7 @@ void clsAdminTask::RemoveSystemTask(const std::string& TaskName) {
 void clsAdminTask::RemoveSystemTasks(const NameList& names, NameProgress* progress) {
     auto bridge = OpenBridge();
     ForEachName(names.size(), progress, [&](std::size_t i) { removeTask(*bridge, names[i]); });
+    bridge->Flush();
 }
 
 void clsAdminTask::TaskSystemEdit(const std::string& TaskName) {
@@ -505,6 +511,7 @@ void clsAdminTask::SystemRandomTime(const NameList& TaskList, std::int16_t intMi
             task->Save(0);
         }
     }
+    bridge->Flush();
 }
 
 void clsAdminTask::SetPasswordAllTask() {
@@ -515,6 +522,7 @@ void clsAdminTask::SetPasswordAllTask() {
         task->SetAccountInformation(user_, pwd_.str());
         task->Save(0);
     }
+    bridge->Flush();
 }
 
 } // namespace brio

@@ -1,6 +1,6 @@
-// Commands over many names: one load and at most one save of the list file and no whole read of the
-// task store, however many names they get; a failure part way says how far the command got and keeps
-// what was done before it.
+// Commands over many names: one load and at most one save of the list file, no whole read of the
+// task store and one wait for the disk after changing it, however many names they get; a failure part way
+// says how far the command got and keeps what was done before it.
 #include "AdminFixture.h"
 #include "ErrorOf.h"
 #include "ListDocument.h"
@@ -15,15 +15,16 @@ namespace {
 
 // File work of this process, read from the list document's and the task store's own counters.
 struct Counts {
-    std::uint64_t loads = 0, saves = 0, refreshes = 0, lookups = 0;
+    std::uint64_t loads = 0, saves = 0, refreshes = 0, lookups = 0, flushes = 0;
 
     static Counts Now() {
         const StoreCounters store = TaskStore::Counters();
-        return {ListDocument::LoadCount(), ListDocument::SaveCount(), store.refreshes, store.lookups};
+        return {ListDocument::LoadCount(), ListDocument::SaveCount(), store.refreshes, store.lookups,
+                store.flushes};
     }
     Counts Since(const Counts& before) const {
         return {loads - before.loads, saves - before.saves, refreshes - before.refreshes,
-                lookups - before.lookups};
+                lookups - before.lookups, flushes - before.flushes};
     }
 };
 
@@ -36,6 +37,7 @@ struct Case {
     std::uint64_t loads, saves;   // of the list file, whatever the number of names
     std::uint64_t savesOnFailure; // when the fourth name fails
     std::size_t doneOnFailure;    // what the command says it did before that name
+    std::uint64_t flushes = 0;    // of the task store: 1 when the command changes it
 };
 
 const std::vector<Case>& Cases() {
@@ -43,7 +45,7 @@ const std::vector<Case>& Cases() {
         {"import", [](clsAdminTask& a, const NameList& n, NameProgress* p) { a.Import(n, p); }, "Nadie", 1, 1,
          1, 3},
         {"export", [](clsAdminTask& a, const NameList& n, NameProgress* p) { a.Export(n, p); }, "a/b", 1, 0,
-         0, 3},
+         0, 3, 1},
         {"disable",
          [](clsAdminTask& a, const NameList& n, NameProgress* p) {
              std::vector<std::pair<std::string, std::string>> values;
@@ -54,7 +56,7 @@ const std::vector<Case>& Cases() {
          "Nadie", 1, 1, 1, 3},
         {"disable --system",
          [](clsAdminTask& a, const NameList& n, NameProgress* p) { a.SetTaskAttrs(n, "disabled", "1", p); },
-         "Nadie", 0, 0, 0, 3},
+         "Nadie", 0, 0, 0, 3, 1},
         {"delete",
          [](clsAdminTask& a, const NameList& n, NameProgress* p) {
              a.RemoveBrioTasks(n, false, MissingEntry::Fail, p);
@@ -64,10 +66,10 @@ const std::vector<Case>& Cases() {
          [](clsAdminTask& a, const NameList& n, NameProgress* p) {
              a.RemoveBrioTasks(n, true, MissingEntry::Fail, p);
          },
-         "Solo en el listado", 1, 1, 1, 3},
+         "Solo en el listado", 1, 1, 1, 3, 1},
         {"delete --system",
          [](clsAdminTask& a, const NameList& n, NameProgress* p) { a.RemoveSystemTasks(n, p); }, "Nadie", 0,
-         0, 0, 3},
+         0, 0, 3, 1},
         // All or nothing: every name is checked before any is written.
         {"range",
          [](clsAdminTask& a, const NameList& n, NameProgress*) {
@@ -122,6 +124,7 @@ TEST_F(AdminOnePass, EachCommandLoadsAndSavesTheListOnceAndNeverReadsTheWholeSto
             EXPECT_EQ(used.saves, c.saves) << count << " names";
             EXPECT_EQ(used.refreshes, 0u) << count << " names";
             EXPECT_LE(used.lookups, names.size()) << count << " names";
+            EXPECT_EQ(used.flushes, c.flushes) << count << " names";
             if (std::string(c.command) != "range") {
                 EXPECT_EQ(progress.done, names.size());
             }
@@ -143,6 +146,7 @@ TEST_F(AdminOnePass, AFailurePartWaySaysHowFarItGotAndKeepsWhatWasDoneBefore) {
         const Counts used = Counts::Now().Since(before);
         EXPECT_EQ(progress.done, c.doneOnFailure);
         EXPECT_EQ(used.saves, c.savesOnFailure);
+        EXPECT_EQ(used.flushes, c.flushes); // what was done before the failure reaches the disk too
         EXPECT_LE(used.loads, 1u);
         EXPECT_EQ(used.refreshes, 0u);
         if (c.savesOnFailure == 0) {
