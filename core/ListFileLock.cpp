@@ -63,7 +63,10 @@ void RemoveStaleTemporaries(const fs::path& target, bool withUnderscore) {
 }
 
 fs::path ListFileLock::LockFileOf(const fs::path& listFile) {
-    return listFile.parent_path() / ("." + listFile.filename().string() + ".lock");
+    std::string name = ".";
+    name += listFile.filename().string();
+    name += ".lock";
+    return listFile.parent_path() / name;
 }
 
 bool ListFileLock::Held(const fs::path& listFile) {

@@ -24,9 +24,12 @@ void writeJson(std::ostream& out, const Schedule& schedule, const ScheduleZone& 
     for (std::size_t i = 0; i < schedule.starts.size(); ++i) {
         const NextStart& s = schedule.starts[i];
         out << "    {\"Start\": \"" << IsoInstant(s.start, zone) << "\", \"Trigger\": " << s.trigger
-            << ", \"KillAt\": "
-            << (s.killAt ? "\"" + IsoInstant(*s.killAt, zone) + "\"" : std::string("null"))
-            << (i + 1 < schedule.starts.size() ? "},\n" : "}\n");
+            << ", \"KillAt\": ";
+        if (s.killAt)
+            out << '"' << IsoInstant(*s.killAt, zone) << '"';
+        else
+            out << "null";
+        out << (i + 1 < schedule.starts.size() ? "},\n" : "}\n");
     }
     out << "]\n";
 }
