@@ -18,6 +18,7 @@
 #include <memory>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -168,9 +169,10 @@ void BM_Export1000(benchmark::State& state) {
 }
 
 // One run of `program` (brioschedule-cli) on the fixture under /usr/bin/time, its output thrown away; false
-// when it failed. `peakKb` gets the highest peak resident memory of the runs so far.
+// when it failed. `peakKb` gets the highest peak resident memory of the runs so far, `cpuSeconds` the
+// processor time of the run added (user and system, the steady figure on a busy machine).
 bool RunCli(const Fixture& f, const std::string& program, const std::vector<std::string>& args,
-            long& peakKb) {
+            long& peakKb, double& cpuSeconds) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string_view entry(*e);
@@ -205,8 +207,11 @@ bool RunCli(const Fixture& f, const std::string& program, const std::vector<std:
     if (spawned != 0)
         return false;
     int status = 0;
-    if (::waitpid(pid, &status, 0) != pid)
+    struct rusage usage {};
+    if (::wait4(pid, &status, 0, &usage) != pid)
         return false;
+    cpuSeconds += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                  static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     std::ifstream peak(peakFile);
     long kb = 0;
     if (peak >> kb)
@@ -288,8 +293,9 @@ void BM_Cli(benchmark::State& state) {
                           fs::copy_options::overwrite_existing);
     }
     long peakKb = 0;
+    double cpuSeconds = 0;
     for (auto _ : state) {
-        if (!RunCli(f, program, args, peakKb))
+        if (!RunCli(f, program, args, peakKb, cpuSeconds))
             state.SkipWithError("brioschedule-cli failed");
         if (which == DeleteBoth100) {
             state.PauseTiming();
@@ -301,6 +307,7 @@ void BM_Cli(benchmark::State& state) {
         }
     }
     const double listBytes = static_cast<double>(fs::file_size(f.listFile()));
+    state.counters["cli_cpu_ms"] = cpuSeconds * 1000 / static_cast<double>(state.iterations());
     state.counters["peak_MB"] = static_cast<double>(peakKb) * 1024 / 1e6;
     state.counters["peak_x_list"] = static_cast<double>(peakKb) * 1024 / listBytes;
 }

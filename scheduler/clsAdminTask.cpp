@@ -240,10 +240,12 @@ int clsAdminTask::getSystemTaskIndex(const std::string& TaskName) {
     return indexIn(*bridge, TaskName);
 }
 
-// The worker behind SystemAdd and Export, on a scheduler object and a loaded list the caller owns.
+// The worker behind SystemAdd and Export, on a scheduler object and a loaded list the caller owns; with
+// many names, the caller's index of the list finds each entry.
 static SchedTaskPtr systemAddWith(SchedBridge& bridge, const ListDocument& doc, bool listExists,
                                   const std::string& TaskName, const std::string& strTaskName,
-                                  std::string& user, SecretString& pwd) {
+                                  std::string& user, SecretString& pwd,
+                                  const ListEntryIndex* index = nullptr) {
     const std::string systemName = strTaskName.empty() ? TaskName : strTaskName;
     bool suppressed = true;
     SchedTaskPtr task;
@@ -260,7 +262,7 @@ static SchedTaskPtr systemAddWith(SchedBridge& bridge, const ListDocument& doc, 
     }
     if (!listExists)
         return nullptr;
-    if (pugi::xml_node entry = doc.FindEntry(TaskName)) {
+    if (pugi::xml_node entry = index ? index->Find(TaskName) : doc.FindEntry(TaskName)) {
         step(suppressed, [&] { task->setApplicationName(RequiredAttr(entry, "applicationName")); });
         step(suppressed, [&] { task->setWorkingDirectory(RequiredAttr(entry, "workingDirectory")); });
         step(suppressed, [&] { task->setParameters(RequiredAttr(entry, "commandLine")); });
@@ -305,8 +307,10 @@ void clsAdminTask::Export(const NameList& TaskList, NameProgress* progress) {
     const bool exists = ListFileExists();
     if (exists)
         doc.Load();
-    ForEachName(TaskList.size(), progress,
-                [&](std::size_t i) { systemAddWith(*bridge, doc, exists, TaskList[i], {}, user_, pwd_); });
+    const ListEntryIndex index(doc, TaskList.size());
+    ForEachName(TaskList.size(), progress, [&](std::size_t i) {
+        systemAddWith(*bridge, doc, exists, TaskList[i], {}, user_, pwd_, &index);
+    });
     bridge->Flush();
 }
 
