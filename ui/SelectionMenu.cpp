@@ -1,14 +1,12 @@
 #include "SelectionMenu.h"
 
+#include "AtomicFile.h"
 #include "BrioError.h"
 #include "Conversions.h"
 
 #include <QAction>
 #include <QMenu>
 
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <system_error>
 
 namespace brio {
@@ -68,10 +66,8 @@ void SelectionMenu::LoadSelections(const std::filesystem::path& programFolder) {
         const std::filesystem::path file = programFolder / kFileName;
         std::error_code ec;
         if (std::filesystem::exists(file, ec)) {
-            std::ifstream in(file, std::ios::binary);
-            if (!in)
-                throw BrioError(err::PathFileAccess, file.string());
-            const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            // Anything but a regular file in its place (a FIFO would wait for ever) is refused at once.
+            const std::string bytes = ReadWholeFile(file);
             for (const std::string& line : SplitLines(Utf8OrLatin(bytes))) {
                 // A blank line (a trailing one, or one left between selections) is no selection.
                 if (QString::fromStdString(line).trimmed().isEmpty())

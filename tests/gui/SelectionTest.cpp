@@ -10,6 +10,8 @@
 #include <QAction>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace brio::test {
 
 using SelectionTest = WindowTest;
@@ -100,6 +102,13 @@ TEST_F(SelectionTest, FaultyLineEndsLoadingSilentlyAndTheSeparatorStaysHidden) {
     ASSERT_EQ(menu.Count(), 3);
     EXPECT_EQ(menu.Entry(2)->text(), "Una");
     EXPECT_FALSE(menu.Entry(1)->isVisible());
+    EXPECT_TRUE(TakeMessages().empty());
+}
+
+TEST_F(SelectionTest, AFifoInPlaceOfTheFileIsNoSelectionAndNoWait) {
+    ASSERT_EQ(::mkfifo((home_.path() / "Seleccion.ini").c_str(), 0600), 0);
+    Open(); // a blocking read of the FIFO would never return
+    EXPECT_EQ(window().menus().mnuSeleccionOP->Count(), 2);
     EXPECT_TRUE(TakeMessages().empty());
 }
 
