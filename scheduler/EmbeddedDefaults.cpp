@@ -1,7 +1,9 @@
 #include "EmbeddedDefaults.h"
 
+#include "AdminListFile.h"
 #include "AtomicFile.h"
 #include "BrioError.h"
+#include "ListFileLock.h"
 #include "SuiteSettings.h"
 #include "SystemMessages.h"
 #include "clsDataAlmacen.h"
@@ -128,7 +130,14 @@ void EnsureEmbeddedDefaults(const fs::path& programFolder) {
     const fs::path settings = folder / SuiteSettings::FileName;
 
     const std::string connection = SqliteConnectionString(database);
+    if (present(database) && present(settings))
+        return;
 
+    // Made under the program folder's writers' lock: two programs starting at once make each file once,
+    // and what a program killed while making them left behind is removed first.
+    const ListFileLock lock(folder / AdminListFile::kListFileName);
+    RemoveStaleTemporaries(database, false);
+    RemoveStaleTemporaries(settings, false);
     if (!present(database))
         WriteFileAtomically(database, demoDatabaseBytes(), 0644);
 

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using brio::test::MessageLog;
 using brio::test::ReadText;
 using brio::test::TempDir;
@@ -47,15 +49,22 @@ TEST(EmbeddedDefaults, NeverReplacesWhatIsThere) {
 
     std::filesystem::remove(dir / "SuiteSettings.ini");
     brio::test::WriteText(dir / "velmorax.db", "no es una base de datos");
+    // What a run killed while making them left behind.
+    brio::test::WriteText(dir / ".SuiteSettings.ini.k1LLed", "[Velm");
+    brio::test::WriteText(dir / ".velmorax.db.Xy12z9", "SQLite format");
     brio::EnsureEmbeddedDefaults(dir.path());
     EXPECT_EQ(ReadText(dir / "velmorax.db"), "no es una base de datos");
     EXPECT_FALSE(ReadText(dir / "SuiteSettings.ini").empty());
 
-    // A second run changes nothing, and no temporary file is left behind.
+    // A second run changes nothing, and no temporary file is left behind (only the writers' lock).
     const std::string settings = ReadText(dir / "SuiteSettings.ini");
     brio::EnsureEmbeddedDefaults(dir.path());
     EXPECT_EQ(ReadText(dir / "SuiteSettings.ini"), settings);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".TaskConfig.XML.lock", "SuiteSettings.ini", "velmorax.db"}));
 }
 
 TEST(EmbeddedDefaults, WorksInAFolderWithUnusualCharacters) {
