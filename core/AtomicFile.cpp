@@ -55,7 +55,19 @@ void writeAll(int fd, std::string_view content, const fs::path& temp) {
     }
 }
 
-void finish(int fd, const fs::path& temp, const fs::path& target, unsigned newMode) {
+void finish(int fd, const fs::path& temp, const fs::path& target, unsigned newMode,
+            Durability durability = Durability::Now, const SaveCheck& check = {}) {
+    if (check) {
+        // The disk starts on the data now and works while the check runs.
+        ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+        try {
+            check(temp);
+        } catch (...) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+            throw;
+        }
+    }
     struct stat existing {};
     mode_t mode;
     if (::stat(target.c_str(), &existing) == 0) {
@@ -67,7 +79,15 @@ void finish(int fd, const fs::path& temp, const fs::path& target, unsigned newMo
         mode = static_cast<mode_t>(newMode) & ~mask;
         GiveToFolderOwner(fd, target.parent_path());
     }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
+    // A deferred save still writes its data to the device before the rename, so that a crash can never
+    // leave the name on a file whose data is missing; only the wait for the file system's journal and the
+    // device's cache (the costly part of fsync) is left to the one flush at the end.
+    constexpr unsigned kWriteAndWait =
+        SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+    const bool flushed = durability == Durability::Now
+                             ? ::fsync(fd) == 0
+                             : ::sync_file_range(fd, 0, 0, kWriteAndWait) == 0 || errno == ESPIPE;
+    if (::fchmod(fd, mode) != 0 || !flushed) {
         const int code = errno;
         ::close(fd);
         ::unlink(temp.c_str());
@@ -83,7 +103,8 @@ void finish(int fd, const fs::path& temp, const fs::path& target, unsigned newMo
         ::unlink(temp.c_str());
         fail(target, "no se puede reemplazar", code);
     }
-    syncFolder(target.parent_path());
+    if (durability == Durability::Now)
+        syncFolder(target.parent_path());
 }
 
 // The file a save replaces: a symbolic link is saved through (the link stays, its target is replaced in
@@ -115,13 +136,15 @@ fs::path saveTarget(const fs::path& target) {
 
 } // namespace
 
-void WriteFileAtomically(const fs::path& target, std::string_view content, unsigned newMode) {
+void WriteFileAtomically(const fs::path& target, std::string_view content, unsigned newMode,
+                         Durability durability) {
     WriteFileAtomicallyFrom(
-        target, [content](const ContentSink& sink) { sink(content); }, newMode);
+        target, [content](const ContentSink& sink) { sink(content); }, newMode, durability);
 }
 
 void WriteFileAtomicallyFrom(const fs::path& requested,
-                             const std::function<void(const ContentSink&)>& produce, unsigned newMode) {
+                             const std::function<void(const ContentSink&)>& produce, unsigned newMode,
+                             Durability durability, const SaveCheck& check) {
     const fs::path target = saveTarget(requested);
     std::string name = ".";
     name += target.filename().string();
@@ -149,23 +172,66 @@ void WriteFileAtomicallyFrom(const fs::path& requested,
         }
         throw;
     }
-    finish(fd, temp, target, newMode);
+    finish(fd, temp, target, newMode, durability, check);
 }
 
-void WriteFileAtomically(const fs::path& requested, std::string_view content, const fs::path& temporary,
-                         unsigned newMode) {
+void FlushFileSystemOf(const fs::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        fail(folder, "no se puede abrir la carpeta", errno);
+    // One flush of the whole file system costs one wait for the disk; one per file costs one each.
+    if (::syncfs(fd) != 0 || ::fsync(fd) != 0) {
+        const int code = errno;
+        ::close(fd);
+        fail(folder, "no se puede llevar al disco lo guardado en", code);
+    }
+    ::close(fd);
+}
+
+void WriteFileAtomically(const fs::path& target, std::string_view content, const fs::path& temporary,
+                         unsigned newMode, const SaveCheck& check) {
+    WriteFileAtomicallyFrom(
+        target, [content](const ContentSink& sink) { sink(content); }, temporary, newMode, check);
+}
+
+void WriteFileAtomicallyFrom(const fs::path& requested,
+                             const std::function<void(const ContentSink&)>& produce,
+                             const fs::path& temporary, unsigned newMode, const SaveCheck& check) {
     const fs::path target = saveTarget(requested);
     if (target != requested) // saved through a link: the temporary goes beside the link's target
-        return WriteFileAtomically(target, content, newMode);
+        return WriteFileAtomicallyFrom(target, produce, newMode, Durability::Now, check);
     // Made exclusively: a name another writer uses, or a link planted there, is never written through.
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         fail(temporary, "no se puede crear el archivo temporal", errno);
-    writeAll(fd, content, temporary);
-    finish(fd, temporary, target, newMode);
+    bool open = true; // writeAll closes and removes the temporary itself when a write fails
+    try {
+        produce([&](std::string_view piece) {
+            try {
+                writeAll(fd, piece, temporary);
+            } catch (...) {
+                open = false;
+                throw;
+            }
+        });
+    } catch (...) {
+        if (open) {
+            ::close(fd);
+            ::unlink(temporary.c_str());
+        }
+        throw;
+    }
+    finish(fd, temporary, target, newMode, Durability::Now, check);
 }
 
 std::string ReadWholeFile(const fs::path& file) {
+    std::string content;
+    ReadWholeFileInto(file, content);
+    return content;
+}
+
+void ReadWholeFileInto(const fs::path& file, std::string& content) {
+    content.clear();
     // Opened without waiting, so that a FIFO or a device in a file's place never blocks the program.
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
@@ -174,7 +240,6 @@ std::string ReadWholeFile(const fs::path& file) {
             throw BrioError(err::FileNotFound, "«" + file.string() + "»");
         fail(file, "no se puede abrir", code);
     }
-    std::string content;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
@@ -197,7 +262,6 @@ std::string ReadWholeFile(const fs::path& file) {
         content.append(buffer, static_cast<std::size_t>(got));
     }
     ::close(fd);
-    return content;
 }
 
 } // namespace brio

@@ -6,19 +6,34 @@
 
 namespace brio {
 
+// When a save reaches the disk. A deferred save is in place at once with its data written, but is sure
+// to survive a power cut only after the next FlushFileSystemOf its folder: a command saving many files
+// waits for the journal and the device's cache once, not once per file.
+enum class Durability { Now, Deferred };
+
 // Replaces `target` with `content` so that no reader ever sees a torn file: a temporary file in the same
 // folder is written, flushed to disk and renamed over the target, then the folder is flushed. The
 // target's permissions are kept; a new file gets `newMode` (less the umask). Failures throw BrioError
 // and leave the target as it was.
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view content,
-                         unsigned newMode = 0666);
+                         unsigned newMode = 0666, Durability durability = Durability::Now);
+
+// Runs once a save's content is all in its temporary file `written`, while the disk takes it in and before
+// the target is replaced: a check that throws leaves the target as it was and removes the temporary. The
+// content's memory is no longer read by then, so the check may reuse or release it.
+using SaveCheck = std::function<void(const std::filesystem::path& written)>;
 
 // Receives a file's content piece by piece, in order.
 using ContentSink = std::function<void(std::string_view piece)>;
 // The same for content that `produce` hands to its sink piece by piece, so the whole text is never held
 // in memory; a failure of `produce` leaves the target as it was too.
 void WriteFileAtomicallyFrom(const std::filesystem::path& target,
-                             const std::function<void(const ContentSink&)>& produce, unsigned newMode = 0666);
+                             const std::function<void(const ContentSink&)>& produce, unsigned newMode = 0666,
+                             Durability durability = Durability::Now, const SaveCheck& check = {});
+
+// Brings every deferred save in `folder` to the disk (the folder's whole file system is flushed once, then
+// the folder itself). Throws BrioError when the system reports a failure.
+void FlushFileSystemOf(const std::filesystem::path& folder);
 
 // The same, but the temporary file has a fixed name (for callers whose temporary name is part of
 // their behaviour); it is created exclusively, so a stale one must be removed first by whoever holds the
@@ -29,10 +44,17 @@ void WriteFileAtomicallyFrom(const std::filesystem::path& target,
 // or that is not a regular file, and saves a symbolic link through: the link stays and the file it leads
 // to is replaced in its own folder.
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view content,
-                         const std::filesystem::path& temporary, unsigned newMode = 0666);
+                         const std::filesystem::path& temporary, unsigned newMode = 0666,
+                         const SaveCheck& check = {});
+void WriteFileAtomicallyFrom(const std::filesystem::path& target,
+                             const std::function<void(const ContentSink&)>& produce,
+                             const std::filesystem::path& temporary, unsigned newMode = 0666,
+                             const SaveCheck& check = {});
 
 // Reads a whole file; throws BrioError 53 when it is missing and 75 when it cannot be read or is not a
 // regular file (a FIFO in its place is refused without waiting).
 std::string ReadWholeFile(const std::filesystem::path& file);
+// The same into `content`, whose room is used again.
+void ReadWholeFileInto(const std::filesystem::path& file, std::string& content);
 
 } // namespace brio

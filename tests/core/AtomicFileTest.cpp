@@ -121,3 +121,45 @@ TEST(AtomicFile, RootSavesKeepAUsersFileTheirs) {
         EXPECT_EQ(info.st_uid, nobody->pw_uid) << name;
     }
 }
+
+// A check sees the whole content in the temporary file before the target is replaced; a failing check
+// leaves the target as it was and no temporary behind, by either temporary name and through a link.
+TEST(AtomicFile, AFailingCheckBeforeTheReplaceKeepsTheOldFile) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "real");
+    WriteText(dir / "real/objetivo.xml", "viejo");
+    std::filesystem::create_symlink("real/objetivo.xml", dir / "enlace.xml");
+    WriteText(dir / "f.xml", "viejo");
+    const auto countIn = [](const std::filesystem::path& folder) {
+        return std::distance(std::filesystem::directory_iterator(folder), {});
+    };
+    for (const char* name : {"f.xml", "enlace.xml"}) {
+        const std::filesystem::path file = dir / name;
+        const std::filesystem::path temporary = dir / (std::string(name) + "_");
+        for (const bool fixedName : {true, false}) {
+            const auto save = [&](bool pass) {
+                const SaveCheck check = [&](const std::filesystem::path& written) {
+                    EXPECT_EQ(ReadText(written), "nuevo");
+                    if (!pass)
+                        throw BrioError(err::PathFileAccess, "no");
+                };
+                const auto produce = [](const ContentSink& sink) {
+                    sink("nue");
+                    sink("vo");
+                };
+                if (fixedName)
+                    WriteFileAtomicallyFrom(file, produce, temporary, 0666, check);
+                else
+                    WriteFileAtomicallyFrom(file, produce, 0666, Durability::Now, check);
+            };
+            EXPECT_EQ(ErrorOf([&] { save(false); }), err::PathFileAccess) << name;
+            EXPECT_EQ(ReadText(file), "viejo") << name;
+            EXPECT_EQ(countIn(dir.path()), 3) << name << ": no temporary left";
+            EXPECT_EQ(countIn(dir / "real"), 1) << name << ": no temporary left";
+            save(true);
+            EXPECT_EQ(ReadText(file), "nuevo") << name;
+            WriteText(file, "viejo");
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "enlace.xml"));
+}
