@@ -348,15 +348,46 @@ void AdminListFile::ThrowNoList() const {
     throw BrioError(err::FileNotFound, "no existe el listado «" + listFile_.string() + "»");
 }
 
-std::string AdminListFile::IndentXmlLine(const std::string& line) {
-    std::string result;
-    IndentXmlLineInto(line, result);
-    return result;
-}
+namespace {
 
-void AdminListFile::IndentXmlLineInto(std::string_view line, std::string& out) {
+// Where a pass of the formatter writes: a string, or blocks handed on to a sink as they fill.
+class StringOut {
+public:
+    explicit StringOut(std::string& text) : text_(text) {}
+    void room(std::size_t more) { text_.reserve(text_.size() + more); }
+    void put(std::string_view piece) { text_.append(piece); }
+    void tabs(std::size_t count) { text_.append(count, '\t'); }
+
+private:
+    std::string& text_;
+};
+
+class BlockOut {
+public:
+    explicit BlockOut(const ContentSink& sink) : sink_(sink) { block_.reserve(2 * kBlock); }
+    void room(std::size_t) {}
+    void put(std::string_view piece) {
+        block_.append(piece);
+        if (block_.size() >= kBlock)
+            flush();
+    }
+    void tabs(std::size_t count) { block_.append(count, '\t'); }
+    void flush() {
+        if (!block_.empty())
+            sink_(block_);
+        block_.clear();
+    }
+
+private:
+    static constexpr std::size_t kBlock = 1 << 16;
+    const ContentSink& sink_;
+    std::string block_;
+};
+
+// One line of the formatter, indented; updates the indentation level.
+template <typename Out> void indentLine(std::string_view line, int& level, Out& out) {
     if (line.find('\t') != std::string_view::npos || line.find('\r') != std::string_view::npos) {
-        out.append(line);
+        out.put(line);
         return;
     }
     const std::size_t length = line.size();
@@ -374,20 +405,106 @@ void AdminListFile::IndentXmlLineInto(std::string_view line, std::string& out) {
             nextSlash = line.find('/', pos + 1);
         const char next = pos + 1 < length ? line[pos + 1] : (length >= 2 ? line[length - 1] : '\0');
         if (c == '<') {
-            out.append(line.substr(run, pos - run));
+            out.put(line.substr(run, pos - run));
             run = pos;
             if (next != '/')
-                ++indentLevel_;
-            out += "\r\n";
-            if (indentLevel_ > 0)
-                out.append(static_cast<std::size_t>(std::min(indentLevel_, kMaxIndentTabs)), '\t');
+                ++level;
+            out.put("\r\n");
+            if (level > 0)
+                out.tabs(static_cast<std::size_t>(std::min(level, kMaxIndentTabs)));
         }
         if ((c == '/' && next == '>') || (c == '<' && next == '/')) {
-            if (indentLevel_ > 0)
-                --indentLevel_;
+            if (level > 0)
+                --level;
         }
     }
-    out.append(line.substr(run));
+    out.put(line.substr(run));
+}
+
+// The next line of `text` from `pos`, which moves past it: a line ends at CR or CR LF, neither part of it.
+std::string_view nextLine(std::string_view text, std::size_t& pos) {
+    std::size_t end = text.find('\r', pos);
+    if (end == std::string_view::npos)
+        end = text.size();
+    const std::string_view line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (end < text.size() && pos < text.size() && text[pos] == '\n')
+        ++pos;
+    return line;
+}
+
+// One pass of the formatter; false, part way, when it leaves the text alone.
+template <typename Out> bool formatLines(std::string_view text, int& level, Out& out) {
+    level = -1;
+    bool started = false;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::string_view line = nextLine(text, pos);
+        if (line.size() < 20 && level == -1)
+            return false; // already formatted: left alone
+        if (!started)     // room once the text is known to need formatting
+            out.room(text.size() + text.size() / 3);
+        started = true;
+        indentLine(line, level, out);
+        out.put("\r\n");
+    }
+    return true;
+}
+
+// What a pass of the formatter does with a text, seen without running it.
+struct Outlook {
+    // It leaves the text alone: a line shorter than 20 characters comes before any tag opens a level.
+    bool leftAlone = false;
+    // It changes the text: a tag opens a level first, so a line break goes in before it, and from there on
+    // it no longer leaves the text alone.
+    bool changes = false;
+    // A second pass would leave the result alone at once: its first line is shorter than 20 characters.
+    bool settles = false;
+};
+
+Outlook outlookOf(std::string_view text) {
+    Outlook outlook;
+    bool first = true;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::string_view line = nextLine(text, pos);
+        if (line.size() < 20) { // the level is still the starting one here
+            outlook.leftAlone = true;
+            return outlook;
+        }
+        const bool verbatim = line.find('\t') != std::string_view::npos; // copied as it is
+        if (first) {
+            // The result's first line is this line up to its first tag, where a line break goes in.
+            const std::size_t tag = verbatim ? std::string_view::npos : line.find('<');
+            outlook.settles = (tag == std::string_view::npos ? line.size() : tag) < 20;
+            first = false;
+        }
+        if (verbatim)
+            continue;
+        for (std::size_t at = line.find('<'); at != std::string_view::npos; at = line.find('<', at + 1)) {
+            if (at + 1 == line.size() || line[at + 1] != '/') {
+                outlook.changes = true;
+                return outlook;
+            }
+        }
+    }
+    return outlook;
+}
+
+// Thrown when a pass that was to change the text leaves it alone after all.
+struct LeftAlone {};
+
+} // namespace
+
+std::string AdminListFile::IndentXmlLine(const std::string& line) {
+    std::string result;
+    IndentXmlLineInto(line, result);
+    return result;
+}
+
+void AdminListFile::IndentXmlLineInto(std::string_view line, std::string& out) {
+    StringOut to(out);
+    indentLine(line, indentLevel_, to);
 }
 
 namespace {
@@ -405,14 +522,15 @@ std::size_t keptPrefix(std::string_view text) {
     return at;
 }
 
-// Why a text cannot be the list file (parse error, in Spanish), or empty when it parses.
-std::string parseProblem(std::string_view text) {
+// Why a text cannot be the list file (parse error, in Spanish), or empty when it parses. The text is
+// parsed where it lies, without a copy, and is no longer the same text afterwards.
+std::string parseProblemInPlace(std::string& text) {
     pugi::xml_document doc;
     const pugi::xml_parse_result result =
-        doc.load_buffer(text.data(), text.size(),
-                        pugi::parse_minimal | pugi::parse_declaration | pugi::parse_doctype | pugi::parse_pi |
-                            pugi::parse_comments,
-                        pugi::encoding_utf8);
+        doc.load_buffer_inplace(text.data(), text.size(),
+                                pugi::parse_minimal | pugi::parse_declaration | pugi::parse_doctype |
+                                    pugi::parse_pi | pugi::parse_comments,
+                                pugi::encoding_utf8);
     if (!result)
         return XmlParseStatusText(result.status) + " (posición " + std::to_string(result.offset) + ")";
     if (!doc.document_element())
@@ -423,25 +541,17 @@ std::string parseProblem(std::string_view text) {
 } // namespace
 
 bool AdminListFile::FormatText(std::string_view text, std::string& out) {
-    indentLevel_ = -1;
     out.clear();
-    out.reserve(text.size() + text.size() / 3);
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        // A line ends at CR or CR LF; neither is part of it.
-        std::size_t end = text.find('\r', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        if (end < text.size() && pos < text.size() && text[pos] == '\n')
-            ++pos;
-        if (line.size() < 20 && indentLevel_ == -1)
-            return false; // already formatted: left alone
-        IndentXmlLineInto(line, out);
-        out += "\r\n";
-    }
-    return true;
+    return AppendFormatted(text, out);
+}
+
+bool AdminListFile::AppendFormatted(std::string_view text, std::string& out) {
+    const std::size_t start = out.size();
+    StringOut to(out);
+    if (formatLines(text, indentLevel_, to))
+        return true;
+    out.resize(start);
+    return false;
 }
 
 void AdminListFile::FormatXML() {
@@ -449,7 +559,11 @@ void AdminListFile::FormatXML() {
         return;
     ListFileLock lock(listFile_); // removes a temporary an interrupted run left behind, too
     const fs::path temporary = fs::path(listFile_.string() + "_");
-    const std::string text = ReadWholeFile(listFile_);
+    std::string text;
+    std::error_code ec;
+    if (const std::uintmax_t size = fs::file_size(listFile_, ec); !ec)
+        text.reserve(size + size / 4); // room to read the result back into, once the text is parsed
+    ReadWholeFileInto(listFile_, text);
     if (text.empty())
         return; // nothing to format
     const auto refuse = [&](const std::string& why) {
@@ -460,33 +574,59 @@ void AdminListFile::FormatXML() {
     if (text.find('\0') != std::string::npos || text.starts_with("\xFE\xFF") || text.starts_with("\xFF\xFE"))
         refuse("no está escrito en UTF-8 ni en Windows-1252");
     const std::size_t prefix = keptPrefix(text);
-    std::string formatted;
-    if (!FormatText(std::string_view(text).substr(prefix), formatted))
+    const Outlook outlook = outlookOf(std::string_view(text).substr(prefix));
+    if (outlook.leftAlone)
         return;
-    if (prefix > 0)
-        formatted.insert(0, text, 0, prefix);
-    // One run must be enough: the result is formatted again until the formatter leaves it alone.
-    std::string again;
+    // Both must parse: line breaks before tags can turn bytes that do not parse into a file that does.
+    // They are parsed while the disk takes in the result, one at a time and each where it lies: the result
+    // is read back from the temporary file into the text's room, so that the text, the result and a parsed
+    // document are never all held at once.
+    std::string formatted;
+    const SaveCheck check = [&](const fs::path& written) {
+        formatted = std::string();
+        if (std::string original = parseProblemInPlace(text); !original.empty())
+            refuse("no es un XML válido: " + original);
+        ReadWholeFileInto(written, text);
+        if (std::string problem = parseProblemInPlace(text); !problem.empty())
+            refuse("el resultado no sería un XML válido: " + problem);
+    };
+    if (outlook.changes && outlook.settles) {
+        // One pass, settled by its short first line, goes straight into the temporary file.
+        try {
+            WriteFileAtomicallyFrom(
+                listFile_,
+                [&](const ContentSink& sink) {
+                    BlockOut out(sink);
+                    out.put(std::string_view(text).substr(0, prefix));
+                    if (!formatLines(std::string_view(text).substr(prefix), indentLevel_, out))
+                        throw LeftAlone{};
+                    out.flush();
+                },
+                temporary, 0666, check);
+        } catch (const LeftAlone&) {
+        }
+        return;
+    }
+    // Otherwise the result is made in memory: formatted again until the formatter leaves it alone.
+    formatted.assign(text, 0, prefix); // kept first; the formatted text follows it
+    if (!AppendFormatted(std::string_view(text).substr(prefix), formatted))
+        return;
+    std::string again(text, 0, prefix);
     int rounds = 0;
-    while (FormatText(std::string_view(formatted).substr(prefix), again)) {
-        if (prefix > 0)
-            again.insert(0, text, 0, prefix);
+    while (AppendFormatted(std::string_view(formatted).substr(prefix), again)) {
         if (again == formatted)
             break;
         if (++rounds == 3)
             refuse("el formato no se estabiliza");
         formatted.swap(again);
+        again.assign(text, 0, prefix);
     }
+    again = std::string();
     if (formatted == text)
         return;
     if (formatted.empty())
         refuse("el resultado estaría vacío"); // a list is never replaced by an empty file
-    // Both are parsed: line breaks before tags can turn bytes that do not parse into a file that does.
-    if (std::string original = parseProblem(text); !original.empty())
-        refuse("no es un XML válido: " + original);
-    if (std::string problem = parseProblem(formatted); !problem.empty())
-        refuse("el resultado no sería un XML válido: " + problem);
-    WriteFileAtomically(listFile_, formatted, temporary);
+    WriteFileAtomically(listFile_, formatted, temporary, 0666, check);
 }
 
 } // namespace brio

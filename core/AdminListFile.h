@@ -100,6 +100,8 @@ protected:
     [[noreturn]] void ThrowNoList() const;
 
 private:
+    // FormatText's pass, appended to `out`; false, with `out` as it was, when it leaves the text alone.
+    bool AppendFormatted(std::string_view text, std::string& out);
     // getXMLTaskList's pass over a fresh load; false, with nothing saved, when programs must be repaired
     // and `locked` is false (the caller holds no writers' lock).
     bool ReadList(TareaList& result, bool locked);
