@@ -59,30 +59,37 @@ QPixmap TaskIconCache::drawIcon(const std::optional<std::filesystem::path>& host
     return canvas;
 }
 
+const TaskIconCache::Program& TaskIconCache::program(const std::string& applicationName) {
+    const auto found = programKeys_.find(applicationName);
+    if (found != programKeys_.end())
+        return found->second;
+    // The desktop gives a program's icon by its type, so one image serves every task of the same program;
+    // a missing program is an empty square, shared by all of them.
+    Program p;
+    p.host = programFile(applicationName);
+    if (p.host) {
+        const QString path = QString::fromStdString(p.host->string());
+        const QString suffix = QFileInfo(path).suffix();
+        p.key = suffix.isEmpty() ? QStringLiteral("path:") + path : QStringLiteral("ext:") + suffix.toLower();
+    }
+    return programKeys_.emplace(applicationName, std::move(p)).first->second;
+}
+
 std::int16_t TaskIconCache::GetAppIconIndex(const std::string& applicationName, const std::string& taskName) {
     const QString key = QString::fromStdString(taskName);
     if (const auto it = byTask_.constFind(key); it != byTask_.constEnd())
         return static_cast<std::int16_t>(it.value());
 
-    // The desktop gives a program's icon by its type, so one image serves every task of the same program;
-    // a missing program is an empty square, shared by all of them.
-    const std::optional<std::filesystem::path> host = programFile(applicationName);
-    QString programKey;
-    if (host) {
-        const QString path = QString::fromStdString(host->string());
-        const QString suffix = QFileInfo(path).suffix();
-        programKey =
-            suffix.isEmpty() ? QStringLiteral("path:") + path : QStringLiteral("ext:") + suffix.toLower();
-    }
-    if (const auto it = byProgram_.constFind(programKey); it != byProgram_.constEnd()) {
+    const Program& found = program(applicationName);
+    if (const auto it = byProgram_.constFind(found.key); it != byProgram_.constEnd()) {
         byTask_.insert(key, it.value());
         return static_cast<std::int16_t>(it.value());
     }
     if (Count() >= std::numeric_limits<std::int16_t>::max())
         return 0; // the image list is full
-    images_.push_back(drawIcon(host));
+    images_.push_back(drawIcon(found.host));
     const int index = Count();
-    byProgram_.insert(programKey, index);
+    byProgram_.insert(found.key, index);
     byTask_.insert(key, index);
     return static_cast<std::int16_t>(index);
 }

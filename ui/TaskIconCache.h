@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace brio {
@@ -32,6 +33,10 @@ public:
     // Never fails: 0 when no image could be added.
     std::int16_t GetAppIconIndex(const std::string& applicationName, const std::string& taskName);
 
+    // Starts one fill of the list: from here each stored program path is found on disk once, however many
+    // tasks run it (until the next fill, which looks again).
+    void BeginFill() { programKeys_.clear(); }
+
     // The image at a 1-based index; a null pixmap for 0 or an index outside the list.
     QPixmap Image(int index) const;
     int Count() const { return static_cast<int>(images_.size()); }
@@ -39,13 +44,20 @@ public:
 private:
     QPixmap drawIcon(const std::optional<std::filesystem::path>& host) const;
     std::optional<std::filesystem::path> programFile(const std::string& applicationName) const;
+    // The program's file (or nothing) and its key in byProgram_, found once per fill.
+    struct Program {
+        std::optional<std::filesystem::path> host;
+        QString key;
+    };
+    const Program& program(const std::string& applicationName);
 
     QColor background_;
     HostPaths paths_;
     std::vector<QPixmap> images_;
     QHash<QString, int> byTask_;
-    QHash<QString, int> byProgram_;  // the image of each program path (or extension) met so far
-    QFileIconProvider iconProvider_; // one for the window's life: making one is costly
+    QHash<QString, int> byProgram_; // the image of each program path (or extension) met so far
+    std::unordered_map<std::string, Program> programKeys_; // by stored program path, this fill only
+    QFileIconProvider iconProvider_;                       // one for the window's life: making one is costly
 };
 
 } // namespace brio

@@ -52,6 +52,7 @@ TaskRow TaskListFiller::MakeRow(const clsTarea& task, int icon) {
 void TaskListFiller::Fill(clsAdminTask& admin, std::uint8_t view) {
     const QString previous = list_->CurrentText();
     model_->Clear();
+    images_->BeginFill();
 
     // The system view's rows tell their next start in their tooltips, found in the same pass.
     std::vector<QString> tips;
