@@ -73,8 +73,8 @@ bool AdminListFile::ListFileExists() const {
     return fs::exists(listFile_, ec);
 }
 
-void AdminListFile::OpenList(ListDocument& doc) const {
-    doc.Load();
+void AdminListFile::OpenList(ListDocument& doc, ListDocument::Use use) const {
+    doc.Load(use);
 }
 
 void AdminListFile::CreateTaskListFile() {
@@ -130,7 +130,7 @@ TareaList AdminListFile::getXMLTaskList() {
 
 bool AdminListFile::ReadList(TareaList& result, bool locked) {
     ListDocument doc(listFile_);
-    OpenList(doc);
+    OpenList(doc, locked ? ListDocument::Use::Change : ListDocument::Use::Read); // saved only when locked
     const pugi::xml_node root = doc.Root();
     std::size_t count = 0;
     for (pugi::xml_node e = root.child("TAREA"); e; e = e.next_sibling("TAREA"))
@@ -216,7 +216,7 @@ void AdminListFile::SetXMLAttr(const std::string& TaskName, const std::string& A
 
 std::string AdminListFile::GetXMLAttr(const std::string& TaskName, const std::string& AttrName) {
     ListDocument doc(listFile_);
-    OpenList(doc);
+    OpenList(doc, ListDocument::Use::Read);
     return doc.FindEntry(TaskName).attribute(AttrName.c_str()).value();
 }
 
@@ -234,7 +234,7 @@ std::vector<std::string> AdminListFile::GetXMLAttrs(const NameList& names, const
     std::vector<std::string> values;
     values.reserve(names.size());
     ListDocument doc(listFile_);
-    OpenList(doc);
+    OpenList(doc, ListDocument::Use::Read);
     if (names.size() == 1) {
         values.emplace_back(doc.FindEntry(names.front()).attribute(AttrName.c_str()).value());
         return values;

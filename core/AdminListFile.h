@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HostPaths.h"
+#include "ListDocument.h"
 #include "clsTarea.h"
 
 #include <cstddef>
@@ -13,8 +14,6 @@
 #include <vector>
 
 namespace brio {
-
-class ListDocument;
 
 // What an operation does with a name the list file does not hold.
 enum class MissingEntry {
@@ -82,7 +81,7 @@ protected:
     // A new list file holding only the empty root TAREAS.
     void CreateTaskListFile();
     // Opens the list document; the caller checks loaded() where a missing file matters.
-    void OpenList(ListDocument& doc) const;
+    void OpenList(ListDocument& doc, ListDocument::Use use = ListDocument::Use::Change) const;
 
     // The one load-change-save of the list file for a whole operation, under the writers' lock.
     // `change` works on the loaded document (empty when the file is missing, or a new empty list with

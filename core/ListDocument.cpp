@@ -80,9 +80,10 @@ std::size_t wholeCharacters(std::string_view text) {
 
 ListDocument::ListDocument(fs::path file) : file_(std::move(file)) {}
 
-bool ListDocument::Load() {
+bool ListDocument::Load(Use use) {
     doc_.reset();
     loaded_ = false;
+    use_ = use;
     std::string& content = buffer_;
     try {
         content = ReadWholeFile(file_);
@@ -95,7 +96,8 @@ bool ListDocument::Load() {
     if (form_ == TextForm::Windows1252)
         content = Windows1252ToUtf8(content); // written back as it came by Save
     const pugi::xml_parse_result result =
-        doc_.load_buffer_inplace(content.data(), content.size(), kParseOptions,
+        doc_.load_buffer_inplace(content.data(), content.size(),
+                                 use == Use::Read ? kParseOptions & ~pugi::parse_ws_pcdata : kParseOptions,
                                  form_ == TextForm::Wide ? pugi::encoding_auto : pugi::encoding_utf8);
     encoding_ = form_ == TextForm::Wide ? result.encoding : pugi::encoding_utf8;
     if (!result || !doc_.document_element())
@@ -127,6 +129,7 @@ void ListDocument::MakeEmpty() {
     root.append_attribute("briopath") = "";
     root.append_child(pugi::node_pcdata); // an empty text keeps a start and an end tag
     loaded_ = false;
+    use_ = Use::Change;
     form_ = TextForm::Utf8;
     bom_ = false;
     encoding_ = pugi::encoding_utf8;
@@ -156,6 +159,9 @@ pugi::xml_node ListDocument::FindEntry(const std::string& name) const {
 }
 
 void ListDocument::Save() const {
+    if (use_ == Use::Read) // its whitespace was left out: saving it would reformat the file
+        throw BrioError(err::PathFileAccess,
+                        "el listado «" + file_.string() + "» se leyó solo para consultarlo y no se guarda");
     WriteFileAtomicallyFrom(file_, [this](const ContentSink& sink) {
         // The file keeps its encoding: Windows-1252 text goes back byte for byte, UTF-16 stays UTF-16.
         std::string pending; // the start of a character split between two pieces

@@ -17,8 +17,12 @@ class ListDocument {
 public:
     explicit ListDocument(std::filesystem::path file);
 
+    // What a document is loaded for. One loaded to be read keeps no whitespace between elements: it is
+    // never saved, and in a formatted list each line break would be a node of its own.
+    enum class Use { Change, Read };
+
     // Loads the file; false when it does not exist. Throws BrioError 75 when it does not parse.
-    bool Load();
+    bool Load(Use use = Use::Change);
     // Whether the last Load found the file.
     bool loaded() const noexcept { return loaded_; }
 
@@ -32,7 +36,8 @@ public:
     void MakeEmpty();
 
     // Writes the whole document over the file, atomically, adding no declaration or whitespace. The
-    // text goes straight into the temporary file, never whole into memory.
+    // text goes straight into the temporary file, never whole into memory. A document loaded to be read
+    // is refused.
     void Save() const;
 
     // List files loaded and saved by this process so far (a missing file is no load).
@@ -57,6 +62,7 @@ private:
     pugi::xml_encoding encoding_ = pugi::encoding_utf8; // of the file's bytes (UTF-16 or 32 stay so)
     pugi::xml_document doc_;
     bool loaded_ = false;
+    Use use_ = Use::Change;
     mutable std::unique_ptr<pugi::xpath_variable_set> vars_;
     mutable std::unique_ptr<pugi::xpath_query> byName_;
 };

@@ -146,7 +146,7 @@ int CliCommands::Show(const CliArguments& args) {
     }
     const std::unique_ptr<clsAdminTask> admin = NewAdminTask();
     ListDocument doc(admin->ListFilePath());
-    if (!doc.Load())
+    if (!doc.Load(ListDocument::Use::Read))
         throw BrioError(err::FileNotFound, "no existe el listado «" + admin->ListFilePath().string() + "»");
     const pugi::xml_node entry = doc.FindEntry(name);
     if (!entry)

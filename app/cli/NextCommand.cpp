@@ -97,7 +97,7 @@ int RunNext(const CliArguments& args, const std::filesystem::path& programFolder
     } else {
         const clsAdminTask admin(programFolder, scheduler);
         ListDocument doc(admin.ListFilePath());
-        if (!doc.Load())
+        if (!doc.Load(ListDocument::Use::Read))
             throw BrioError(err::FileNotFound,
                             "no existe el listado «" + admin.ListFilePath().string() + "»");
         const pugi::xml_node entry = doc.FindEntry(name);

@@ -1,7 +1,10 @@
 #include "BrioError.h"
+#include "ErrorOf.h"
+#include "ListDocument.h"
 #include "ListFixture.h"
 
 #include <filesystem>
+#include <iterator>
 
 using namespace brio;
 using namespace brio::test;
@@ -74,6 +77,27 @@ TEST_F(ListRead, MovedProgramsAreRepairedToTheDriveFoundOnceAndSavedOnce) {
     const auto before = stamp();
     list().getXMLTaskList();
     EXPECT_EQ(stamp(), before);
+}
+
+// Reads leave the whitespace between elements out of the document; the repair of a formatted list is
+// made on a load that keeps it, so the saved file keeps its line breaks. A document loaded to be read is
+// never saved.
+TEST_F(ListRead, AFormattedListKeepsItsLayoutWhenRepairedAndAReadOnlyLoadIsNeverSaved) {
+    WriteText(d / "BRIO/VELMORAX/bin/a.exe", "");
+    const std::string layout = "\r\n<TAREAS>\r\n\t" + Entry("A", "C:\\BRIO\\VELMORAX\\bin\\a.exe") +
+                               "\r\n\t" + Entry("B", "D:\\BRIO\\VELMORAX\\bin\\a.exe") + "\r\n</TAREAS>\r\n";
+    writeList(layout);
+    ListDocument read(listFile());
+    ASSERT_TRUE(read.Load(ListDocument::Use::Read));
+    EXPECT_STREQ(read.FindEntry("B").attribute("applicationName").value(), "D:\\BRIO\\VELMORAX\\bin\\a.exe");
+    EXPECT_EQ(std::distance(read.Root().begin(), read.Root().end()), 2) << "no whitespace nodes";
+    EXPECT_NE(ErrorOf([&] { read.Save(); }), 0);
+    EXPECT_EQ(readList(), layout);
+
+    const TareaList tasks = list().getXMLTaskList();
+    ASSERT_EQ(tasks.size(), 2u);
+    EXPECT_EQ(tasks[0].ApplicationName(), "D:\\BRIO\\VELMORAX\\bin\\a.exe");
+    EXPECT_NE(readList().find("\"/>\r\n\t<TAREA name=\"B\""), std::string::npos) << "line breaks kept";
 }
 
 TEST_F(ListRead, ProgramMissingOnEveryDriveIsMarkedAndKeepsItsPath) {
