@@ -41,8 +41,9 @@ QString NextRunsPreview::Text(const Schedule& schedule, const ScheduleZone& zone
     return lines.join(QLatin1Char('\n'));
 }
 
-QString NextRunTip(const ScheduleEngine& engine, const SchedTask& task, Instant after) {
-    const Schedule next = engine.Next(task.Triggers(), task.Flags(), after, 1);
+QString NextRunTip(const ScheduleEngine& engine, const SchedTriggers& triggers, std::int32_t flags,
+                   Instant after) {
+    const Schedule next = engine.Next(triggers, flags, after, 1);
     return QStringLiteral("Próxima ejecución: ") + NextRunsPreview::Text(next, engine.Zone());
 }
 

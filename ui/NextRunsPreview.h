@@ -13,8 +13,6 @@ class QLabel;
 
 namespace brio {
 
-class SchedTask;
-
 // "Próximas ejecuciones": the next five starts of the task being edited, or why it has none.
 class NextRunsPreview : public QGroupBox {
     Q_OBJECT
@@ -35,7 +33,9 @@ private:
     ScheduleEngine engine_;
 };
 
-// The system view's tooltip line of a task: "Próxima ejecución: 29/03/2026 03:00:00", or the reason.
-QString NextRunTip(const ScheduleEngine& engine, const SchedTask& task, Instant after);
+// The system view's tooltip line of a task with these triggers and flags: "Próxima ejecución: 29/03/2026
+// 03:00:00", or the reason.
+QString NextRunTip(const ScheduleEngine& engine, const SchedTriggers& triggers, std::int32_t flags,
+                   Instant after);
 
 } // namespace brio

@@ -23,14 +23,22 @@ QStringList TaskListFiller::StateTexts() {
 
 TaskListFiller::TaskListFiller(TaskListView* list, TaskListModel* model, TaskIconCache* images)
     : list_(list), model_(model), images_(images) {
-    // The system view's tooltips also tell the task's last run, read when the tooltip is shown.
-    if (model_)
-        model_->SetTooltipExtra([](const QString& name) { return LastRunLine(name.toStdString()); });
+    if (!model_)
+        return;
+    // The system view's tooltips tell the task's next start after the moment they are shown, and its last
+    // run.
+    model_->SetTooltipSource([this](int row) {
+        if (row < 0 || static_cast<std::size_t>(row) >= schedules_.size())
+            return QString();
+        const RowSchedule& s = schedules_[static_cast<std::size_t>(row)];
+        return SystemRowTip(s.triggers, s.flags);
+    });
+    model_->SetTooltipExtra([](const QString& name) { return LastRunLine(name.toStdString()); });
 }
 
-QString TaskListFiller::SystemRowTip(const SchedTask& task) {
+QString TaskListFiller::SystemRowTip(const SchedTriggers& triggers, std::int32_t flags) {
     static const ScheduleEngine engine(ScheduleZone::Host());
-    return NextRunTip(engine, task,
+    return NextRunTip(engine, triggers, flags,
                       std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
 }
 
@@ -52,15 +60,18 @@ TaskRow TaskListFiller::MakeRow(const clsTarea& task, int icon) {
 void TaskListFiller::Fill(clsAdminTask& admin, std::uint8_t view) {
     const QString previous = list_->CurrentText();
     model_->Clear();
+    schedules_.clear();
     images_->BeginFill();
 
-    // The system view's rows tell their next start in their tooltips, found in the same pass.
-    std::vector<QString> tips;
-    const auto addTips = [&](const SchedTask& task) { tips.push_back(SystemRowTip(task)); };
-    const TareaList tasks = view == 0 ? admin.getXMLTaskList() : admin.getSystemTaskList(addTips);
+    // What the system view's tooltips need is kept in the same pass.
+    std::vector<RowSchedule> schedules;
+    const auto keep = [&](const SchedTask& task) { schedules.push_back({task.Triggers(), task.Flags()}); };
+    const TareaList tasks = view == 0 ? admin.getXMLTaskList() : admin.getSystemTaskList(keep);
     if (!tasks.empty()) {
         std::vector<TaskRow> rows;
         rows.reserve(tasks.size());
+        if (view != 0)
+            schedules_.reserve(tasks.size());
         QSet<QString> seen;
         seen.reserve(static_cast<qsizetype>(tasks.size()));
         for (const clsTarea& task : tasks) {
@@ -72,7 +83,7 @@ void TaskListFiller::Fill(clsAdminTask& admin, std::uint8_t view) {
                 continue;
             rows.push_back(MakeRow(task, icon));
             if (view != 0)
-                rows.back().tooltip = tips.at(static_cast<std::size_t>(&task - tasks.data()));
+                schedules_.push_back(std::move(schedules.at(static_cast<std::size_t>(&task - tasks.data()))));
             const QString& key = rows.back().name;
             if (!key.isEmpty()) {
                 if (seen.contains(key))

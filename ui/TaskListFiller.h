@@ -1,10 +1,12 @@
 #pragma once
 
+#include "SchedTrigger.h"
 #include "clsTarea.h"
 
 #include <QStringList>
 
 #include <cstdint>
+#include <vector>
 
 namespace brio {
 
@@ -27,15 +29,23 @@ public:
 
     // The row of one record with the given image.
     static TaskRow MakeRow(const clsTarea& task, int icon);
-    // The tooltip of a system view row: when the task starts next.
-    static QString SystemRowTip(const SchedTask& task);
+    // The tooltip of a system view row: when a task of these triggers and flags starts next.
+    static QString SystemRowTip(const SchedTriggers& triggers, std::int32_t flags);
     // Every text the " Estado" column can show.
     static QStringList StateTexts();
 
 private:
+    // What a system view row's tooltip is made of, kept from the fill so that the next start is found only
+    // for a row whose tooltip is shown.
+    struct RowSchedule {
+        SchedTriggers triggers;
+        std::int32_t flags = 0;
+    };
+
     TaskListView* list_;
     TaskListModel* model_;
     TaskIconCache* images_;
+    std::vector<RowSchedule> schedules_; // one for each row of the system view, in row order
 };
 
 } // namespace brio

@@ -77,9 +77,9 @@ QVariant TaskListModel::data(const QModelIndex& index, int role) const {
             return images_->Image(r.icon);
         break;
     case Qt::ToolTipRole:
-        if (!r.tooltip.isEmpty()) {
+        if (const QString tip = tooltip_ ? tooltip_(index.row()) : QString(); !tip.isEmpty()) {
             const QString extra = tooltipExtra_ ? tooltipExtra_(r.name) : QString();
-            return extra.isEmpty() ? r.tooltip : r.tooltip + QLatin1Char('\n') + extra;
+            return extra.isEmpty() ? tip : tip + QLatin1Char('\n') + extra;
         }
         break;
     }

@@ -19,7 +19,6 @@ struct TaskRow {
     QString state;    // " Estado"
     QString rnd;      // " Rnd "
     QString schedule; // " Programación"
-    QString tooltip;  // the row's tooltip (the system view's next start); empty: none
 };
 
 // The rows of lvwTareas: four columns, a check box on the first, rows keyed by task name.
@@ -60,6 +59,8 @@ public:
     // Sets the marks of the first marks.size() rows.
     void SetChecks(const std::vector<bool>& marks);
 
+    // The tooltip of a row (the system view's next start), made only when it is shown; empty text: none.
+    void SetTooltipSource(std::function<QString(int row)> tooltip) { tooltip_ = std::move(tooltip); }
     // A line added to the rows that have a tooltip, asked for by name only when a tooltip is shown (the
     // runner's last run); an empty line adds nothing.
     void SetTooltipExtra(std::function<QString(const QString& name)> extra) {
@@ -67,6 +68,7 @@ public:
     }
 
 private:
+    std::function<QString(int row)> tooltip_;
     std::function<QString(const QString& name)> tooltipExtra_;
     const TaskIconCache* images_;
     std::vector<TaskRow> rows_;
