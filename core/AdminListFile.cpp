@@ -220,30 +220,14 @@ std::string AdminListFile::GetXMLAttr(const std::string& TaskName, const std::st
     return doc.FindEntry(TaskName).attribute(AttrName.c_str()).value();
 }
 
-// The first entry of each name, as the lookup by name finds it.
-static std::unordered_map<std::string, pugi::xml_node> indexByName(const ListDocument& doc) {
-    std::unordered_map<std::string, pugi::xml_node> index;
-    doc.ForEachEntry([&](pugi::xml_node e) {
-        if (pugi::xml_attribute name = e.attribute("name"))
-            index.emplace(name.value(), e);
-    });
-    return index;
-}
-
 std::vector<std::string> AdminListFile::GetXMLAttrs(const NameList& names, const std::string& AttrName) {
     std::vector<std::string> values;
     values.reserve(names.size());
     ListDocument doc(listFile_);
     OpenList(doc, ListDocument::Use::Read);
-    if (names.size() == 1) {
-        values.emplace_back(doc.FindEntry(names.front()).attribute(AttrName.c_str()).value());
-        return values;
-    }
-    const auto index = indexByName(doc);
-    for (const std::string& name : names) {
-        const auto it = index.find(name);
-        values.emplace_back(it == index.end() ? "" : it->second.attribute(AttrName.c_str()).value());
-    }
+    const ListEntryIndex index(doc, names);
+    for (const std::string& name : names)
+        values.emplace_back(index.Find(name).attribute(AttrName.c_str()).value());
     return values;
 }
 
@@ -251,7 +235,11 @@ void AdminListFile::SetXMLAttrs(const std::vector<std::pair<std::string, std::st
                                 const std::string& AttrName, MissingEntry missing, NameProgress* progress) {
     EditList(
         [&](ListDocument& doc, bool& changed) {
-            ListEntryIndex index(doc, valuesByName.size());
+            std::vector<std::string> names;
+            names.reserve(valuesByName.size());
+            for (const auto& nameAndValue : valuesByName)
+                names.push_back(nameAndValue.first);
+            ListEntryIndex index(doc, names);
             ForEachName(valuesByName.size(), progress, [&](std::size_t i) {
                 const auto& [name, value] = valuesByName[i];
                 const pugi::xml_node entry = doc.loaded() ? index.Find(name) : pugi::xml_node();
@@ -274,7 +262,7 @@ void AdminListFile::XMLRandomTime(const NameList& names, std::int16_t minutes, M
         return;
     const std::string value = CStr(minutes);
     EditList([&](ListDocument& doc, bool& changed) {
-        ListEntryIndex index(doc, missing == MissingEntry::Fail ? 2 * names.size() : names.size());
+        ListEntryIndex index(doc, names);
         if (missing == MissingEntry::Fail) {
             if (!doc.loaded())
                 ThrowNoList();

@@ -27,21 +27,39 @@ ListEntryIndex::ListEntryIndex(ListDocument& doc, std::size_t lookups)
     });
 }
 
+ListEntryIndex::ListEntryIndex(ListDocument& doc, const std::vector<std::string>& names)
+    : doc_(doc), indexed_(names.size() >= kIndexFrom), onlyNamed_(true) {
+    if (!indexed_)
+        return;
+    byName_.reserve(names.size());
+    for (const std::string& name : names)
+        byName_.try_emplace(name);
+    doc_.ForEachEntry([&](pugi::xml_node e) {
+        if (const pugi::xml_attribute name = e.attribute("name")) {
+            const auto it = byName_.find(std::string_view(name.value()));
+            if (it != byName_.end() && it->second.count++ == 0)
+                it->second.first = e;
+        }
+    });
+}
+
 pugi::xml_node ListEntryIndex::Find(const std::string& name) const {
     if (!indexed_)
         return doc_.FindEntry(name);
     const auto it = byName_.find(name);
-    return it == byName_.end() ? pugi::xml_node() : it->second.first;
+    if (it == byName_.end())
+        return onlyNamed_ ? doc_.FindEntry(name) : pugi::xml_node();
+    return it->second.first;
 }
 
 void ListEntryIndex::Remove(pugi::xml_node entry) {
     if (indexed_) {
         if (const pugi::xml_attribute name = entry.attribute("name")) {
-            const auto it = byName_.find(name.value());
-            if (it != byName_.end()) {
+            const auto it = byName_.find(std::string_view(name.value()));
+            if (it != byName_.end() && it->second.count > 0) {
                 Entries& same = it->second;
                 if (--same.count == 0) {
-                    byName_.erase(it);
+                    same.first = pugi::xml_node();
                 } else if (same.first == entry) {
                     // The next of that name in document order (entries appended later are after it).
                     const std::string_view wanted = name.value();
@@ -60,9 +78,11 @@ pugi::xml_node ListEntryIndex::Append(pugi::xml_node entry) {
     const pugi::xml_node added = doc_.Root().append_copy(entry);
     if (indexed_ && added) {
         if (const pugi::xml_attribute name = added.attribute("name")) {
-            Entries& same = byName_[name.value()];
-            if (same.count++ == 0)
-                same.first = added;
+            auto it = byName_.find(std::string_view(name.value()));
+            if (it == byName_.end() && !onlyNamed_)
+                it = byName_.try_emplace(name.value()).first;
+            if (it != byName_.end() && it->second.count++ == 0)
+                it->second.first = added;
         }
     }
     return added;

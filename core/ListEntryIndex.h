@@ -3,8 +3,11 @@
 #include <pugixml.hpp>
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace brio {
 
@@ -17,6 +20,9 @@ class ListEntryIndex {
 public:
     // `lookups`: how many names the caller is going to look up.
     ListEntryIndex(ListDocument& doc, std::size_t lookups);
+    // Only the entries of `names` are indexed, for work on some names of a long list; any other name is
+    // looked up in the document.
+    ListEntryIndex(ListDocument& doc, const std::vector<std::string>& names);
 
     // The first entry of that name, or a null node.
     pugi::xml_node Find(const std::string& name) const;
@@ -33,9 +39,18 @@ private:
         std::size_t count = 0;
     };
 
+    // Looks names up without making strings of them.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const noexcept {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+
     ListDocument& doc_;
     bool indexed_;
-    std::unordered_map<std::string, Entries> byName_;
+    bool onlyNamed_ = false; // names not in byName_ are looked up in the document
+    std::unordered_map<std::string, Entries, NameHash, std::equal_to<>> byName_;
 };
 
 } // namespace brio

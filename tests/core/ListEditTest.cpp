@@ -170,38 +170,39 @@ TEST_F(ListEdit, MissingListFileIsNeitherReadNorCreated) {
 }
 
 // The index of many names finds what the lookup by name finds (the first entry of that name in document
-// order) through removals and appends, duplicated names included.
+// order) through removals and appends, duplicated names included, whether it holds every name or only
+// the names it was given.
 TEST(ListEntryIndex, FindsTheFirstEntryOfANameThroughRemovalsAndAppends) {
-    ListDocument doc("/nonexistent/TaskConfig.XML");
-    doc.MakeEmpty();
-    for (const char* name : {"a", "b", "a", "c", "a", "b"}) {
-        pugi::xml_node e = doc.Root().append_child("TAREA");
-        e.append_attribute("name") = name;
-        e.append_attribute("n") = static_cast<int>(std::distance(doc.Root().begin(), doc.Root().end()));
+    for (const bool onlyNamed : {false, true}) {
+        ListDocument doc("/nonexistent/TaskConfig.XML");
+        doc.MakeEmpty();
+        for (const char* name : {"a", "b", "a", "c", "a", "b"})
+            doc.Root().append_child("TAREA").append_attribute("name") = name;
+        doc.Root().append_child("TAREA"); // without a name
+        ListEntryIndex index = onlyNamed ? ListEntryIndex(doc, std::vector<std::string>{"a", "c", "zz"})
+                                         : ListEntryIndex(doc, 10);
+        pugi::xml_document scratch;
+        pugi::xml_node spare = scratch.append_child("TAREA");
+        spare.append_attribute("name") = "c";
+        const auto same = [&](const char* step) {
+            for (const std::string name : {"a", "b", "c", "zz"})
+                EXPECT_EQ(index.Find(name), doc.FindEntry(name)) << step << ": " << name << " " << onlyNamed;
+        };
+        same("indexed");
+        index.Remove(index.Find("a"));
+        same("first a removed");
+        index.Append(spare);
+        same("c appended");
+        index.Remove(index.Find("c"));
+        same("first c removed");
+        index.Remove(index.Find("a"));
+        index.Remove(index.Find("b"));
+        same("more removed");
+        index.Remove(index.Find("a"));
+        index.Remove(index.Find("c"));
+        same("every a and c removed");
+        EXPECT_FALSE(index.Find("a"));
+        index.Append(spare);
+        same("c appended again");
     }
-    doc.Root().append_child("TAREA"); // without a name
-    ListEntryIndex index(doc, 10);
-    pugi::xml_document scratch;
-    pugi::xml_node spare = scratch.append_child("TAREA");
-    spare.append_attribute("name") = "c";
-    const auto same = [&](const char* step) {
-        for (const std::string name : {"a", "b", "c", "zz"})
-            EXPECT_EQ(index.Find(name), doc.FindEntry(name)) << step << ": " << name;
-    };
-    same("indexed");
-    index.Remove(index.Find("a"));
-    same("first a removed");
-    index.Append(spare);
-    same("c appended");
-    index.Remove(index.Find("c"));
-    same("first c removed");
-    index.Remove(index.Find("a"));
-    index.Remove(index.Find("b"));
-    same("more removed");
-    index.Remove(index.Find("a"));
-    index.Remove(index.Find("c"));
-    same("every a and c removed");
-    EXPECT_FALSE(index.Find("a"));
-    index.Append(spare);
-    same("c appended again");
 }
