@@ -76,13 +76,12 @@ const TaskIconCache::Program& TaskIconCache::program(const std::string& applicat
 }
 
 std::int16_t TaskIconCache::GetAppIconIndex(const std::string& applicationName, const std::string& taskName) {
-    const QString key = QString::fromStdString(taskName);
-    if (const auto it = byTask_.constFind(key); it != byTask_.constEnd())
-        return static_cast<std::int16_t>(it.value());
+    if (const auto it = byTask_.find(taskName); it != byTask_.end())
+        return static_cast<std::int16_t>(it->second);
 
     const Program& found = program(applicationName);
     if (const auto it = byProgram_.constFind(found.key); it != byProgram_.constEnd()) {
-        byTask_.insert(key, it.value());
+        byTask_.emplace(taskName, it.value());
         return static_cast<std::int16_t>(it.value());
     }
     if (Count() >= std::numeric_limits<std::int16_t>::max())
@@ -90,7 +89,7 @@ std::int16_t TaskIconCache::GetAppIconIndex(const std::string& applicationName, 
     images_.push_back(drawIcon(found.host));
     const int index = Count();
     byProgram_.insert(found.key, index);
-    byTask_.insert(key, index);
+    byTask_.emplace(taskName, index);
     return static_cast<std::int16_t>(index);
 }
 

@@ -54,7 +54,7 @@ private:
     QColor background_;
     HostPaths paths_;
     std::vector<QPixmap> images_;
-    QHash<QString, int> byTask_;
+    std::unordered_map<std::string, int> byTask_;
     QHash<QString, int> byProgram_; // the image of each program path (or extension) met so far
     std::unordered_map<std::string, Program> programKeys_; // by stored program path, this fill only
     QFileIconProvider iconProvider_;                       // one for the window's life: making one is costly

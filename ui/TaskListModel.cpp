@@ -110,17 +110,17 @@ void TaskListModel::Clear() {
 }
 
 void TaskListModel::AppendRows(std::vector<TaskRow> rows) {
-    // Keys are checked first, so that the rows before a duplicate go in with one signal.
+    // Keys are checked first, so that the rows before a duplicate go in with one signal; the keys taken
+    // until then are exactly those of the rows that go in.
     std::size_t accepted = 0;
-    QHash<QString, int> added;
-    added.reserve(static_cast<qsizetype>(rows.size()));
+    keys_.reserve(keys_.size() + static_cast<qsizetype>(rows.size()));
     for (; accepted < rows.size(); ++accepted) {
         const QString& key = rows[accepted].name;
         if (key.isEmpty())
             continue;
-        if (keys_.contains(key) || added.contains(key))
+        if (keys_.contains(key))
             break;
-        added.insert(key, count() + static_cast<int>(accepted));
+        keys_.insert(key, count() + static_cast<int>(accepted));
     }
     if (accepted > 0) {
         // A reset is far cheaper for the view than an insertion when many rows arrive at once.
@@ -131,7 +131,6 @@ void TaskListModel::AppendRows(std::vector<TaskRow> rows) {
             beginInsertRows({}, count(), count() + static_cast<int>(accepted) - 1);
         rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
                      std::make_move_iterator(rows.begin() + static_cast<std::ptrdiff_t>(accepted)));
-        keys_.insert(added);
         if (many)
             endResetModel();
         else
