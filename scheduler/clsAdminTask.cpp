@@ -294,7 +294,7 @@ SchedTaskPtr clsAdminTask::SystemAdd(const std::string& TaskName, const std::str
     ListDocument doc(ListFilePath());
     const bool exists = ListFileExists();
     if (exists)
-        doc.Load();
+        doc.Load(ListDocument::Use::Read);
     return systemAddWith(*bridge, doc, exists, TaskName, strTaskName, user_, pwd_);
 }
 
@@ -306,8 +306,8 @@ void clsAdminTask::Export(const NameList& TaskList, NameProgress* progress) {
     ListDocument doc(ListFilePath());
     const bool exists = ListFileExists();
     if (exists)
-        doc.Load();
-    const ListEntryIndex index(doc, TaskList.size());
+        doc.Load(ListDocument::Use::Read); // only read: the list file does not change
+    const ListEntryIndex index(doc, TaskList);
     ForEachName(TaskList.size(), progress, [&](std::size_t i) {
         systemAddWith(*bridge, doc, exists, TaskList[i], {}, user_, pwd_, &index);
     });
@@ -353,7 +353,7 @@ void clsAdminTask::Import(const NameList& TaskList, NameProgress* progress) {
     auto bridge = OpenBridge();
     EditList(
         [&](ListDocument& doc, bool& changed) {
-            ListEntryIndex index(doc, TaskList.size());
+            ListEntryIndex index(doc, TaskList);
             ForEachName(TaskList.size(), progress, [&](std::size_t i) {
                 const SchedTaskPtr task = bridge->Item(TaskList[i]);
                 addEntry(doc, index, *task, {}, ListFilePath());
@@ -372,7 +372,7 @@ void clsAdminTask::RemoveBrioTasks(const NameList& names, bool blnRemoveFromSyst
     std::unique_ptr<SchedBridge> bridge; // made at its first use, after the first entry is gone
     EditList(
         [&](ListDocument& doc, bool& changed) {
-            ListEntryIndex index(doc, names.size());
+            ListEntryIndex index(doc, names);
             ForEachName(names.size(), progress, [&](std::size_t i) {
                 const std::string& name = names[i];
                 const pugi::xml_node entry = doc.loaded() ? index.Find(name) : pugi::xml_node();
@@ -415,7 +415,7 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
         ListDocument doc(ListFilePath());
         const bool exists = ListFileExists();
         if (exists)
-            doc.Load();
+            doc.Load(ListDocument::Use::Read);
         if (const char* disabled = AttrOrNull(doc.FindEntry(TaskName), "disabled"); disabled && *disabled) {
             try {
                 standIn.enabled = !CBool(disabled);
