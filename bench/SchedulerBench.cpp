@@ -171,8 +171,8 @@ void BM_Export1000(benchmark::State& state) {
 // One run of `program` (brioschedule-cli) on the fixture under /usr/bin/time, its output thrown away; false
 // when it failed. `peakKb` gets the highest peak resident memory of the runs so far, `cpuSeconds` the
 // processor time of the run added (user and system, the steady figure on a busy machine).
-bool RunCli(const Fixture& f, const std::string& program, const std::vector<std::string>& args,
-            long& peakKb, double& cpuSeconds) {
+bool RunCli(const Fixture& f, const std::string& program, const std::vector<std::string>& args, long& peakKb,
+            double& cpuSeconds) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string_view entry(*e);

@@ -1,6 +1,7 @@
 #include "AdminListFile.h"
 
 #include "AtomicFile.h"
+#include "BlockSink.h"
 #include "BrioError.h"
 #include "Conversions.h"
 #include "ListDocument.h"
@@ -352,24 +353,14 @@ private:
 
 class BlockOut {
 public:
-    explicit BlockOut(const ContentSink& sink) : sink_(sink) { block_.reserve(2 * kBlock); }
+    explicit BlockOut(const ContentSink& sink) : blocks_(sink) {}
     void room(std::size_t) {}
-    void put(std::string_view piece) {
-        block_.append(piece);
-        if (block_.size() >= kBlock)
-            flush();
-    }
-    void tabs(std::size_t count) { block_.append(count, '\t'); }
-    void flush() {
-        if (!block_.empty())
-            sink_(block_);
-        block_.clear();
-    }
+    void put(std::string_view piece) { blocks_.append(piece); }
+    void tabs(std::size_t count) { blocks_.append(count, '\t'); }
+    void flush() { blocks_.flush(); }
 
 private:
-    static constexpr std::size_t kBlock = 1 << 16;
-    const ContentSink& sink_;
-    std::string block_;
+    BlockSink blocks_;
 };
 
 // One line of the formatter, indented; updates the indentation level.

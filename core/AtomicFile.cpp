@@ -55,6 +55,28 @@ void writeAll(int fd, std::string_view content, const fs::path& temp) {
     }
 }
 
+// Writes what `produce` hands over into the open temporary; on any failure the temporary is closed and
+// removed.
+void fill(int fd, const fs::path& temp, const std::function<void(const ContentSink&)>& produce) {
+    bool open = true; // writeAll closes and removes the temporary itself when a write fails
+    try {
+        produce([&](std::string_view piece) {
+            try {
+                writeAll(fd, piece, temp);
+            } catch (...) {
+                open = false;
+                throw;
+            }
+        });
+    } catch (...) {
+        if (open) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+        }
+        throw;
+    }
+}
+
 void finish(int fd, const fs::path& temp, const fs::path& target, unsigned newMode,
             Durability durability = Durability::Now, const SaveCheck& check = {}) {
     if (check) {
@@ -155,23 +177,7 @@ void WriteFileAtomicallyFrom(const fs::path& requested,
         fail(target, "no se puede crear un archivo temporal junto a", errno);
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     const fs::path temp(pattern);
-    bool open = true; // writeAll closes and removes the temporary itself when a write fails
-    try {
-        produce([&](std::string_view piece) {
-            try {
-                writeAll(fd, piece, temp);
-            } catch (...) {
-                open = false;
-                throw;
-            }
-        });
-    } catch (...) {
-        if (open) {
-            ::close(fd);
-            ::unlink(temp.c_str());
-        }
-        throw;
-    }
+    fill(fd, temp, produce);
     finish(fd, temp, target, newMode, durability, check);
 }
 
@@ -204,23 +210,7 @@ void WriteFileAtomicallyFrom(const fs::path& requested,
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         fail(temporary, "no se puede crear el archivo temporal", errno);
-    bool open = true; // writeAll closes and removes the temporary itself when a write fails
-    try {
-        produce([&](std::string_view piece) {
-            try {
-                writeAll(fd, piece, temporary);
-            } catch (...) {
-                open = false;
-                throw;
-            }
-        });
-    } catch (...) {
-        if (open) {
-            ::close(fd);
-            ::unlink(temporary.c_str());
-        }
-        throw;
-    }
+    fill(fd, temporary, produce);
     finish(fd, temporary, target, newMode, Durability::Now, check);
 }
 

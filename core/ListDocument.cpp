@@ -1,6 +1,7 @@
 #include "ListDocument.h"
 
 #include "AtomicFile.h"
+#include "BlockSink.h"
 #include "BrioError.h"
 #include "SystemMessages.h"
 #include "Windows1252.h"
@@ -28,22 +29,14 @@ std::atomic<std::uint64_t> g_saves{0};
 // Gathers pugixml's small pieces into blocks before they go to the file.
 class BlockWriter : public pugi::xml_writer {
 public:
-    explicit BlockWriter(const ContentSink& sink) : sink_(sink) { block_.reserve(kBlock); }
+    explicit BlockWriter(const ContentSink& sink) : blocks_(sink) {}
     void write(const void* data, size_t size) override {
-        block_.append(static_cast<const char*>(data), size);
-        if (block_.size() >= kBlock)
-            flush();
+        blocks_.append(std::string_view(static_cast<const char*>(data), size));
     }
-    void flush() {
-        if (!block_.empty())
-            sink_(block_);
-        block_.clear();
-    }
+    void flush() { blocks_.flush(); }
 
 private:
-    static constexpr std::size_t kBlock = 1 << 16;
-    const ContentSink& sink_;
-    std::string block_;
+    BlockSink blocks_;
 };
 
 bool startsWith(std::string_view bytes, std::string_view prefix) {
