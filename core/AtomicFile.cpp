@@ -4,6 +4,7 @@
 #include "FileOwner.h"
 #include "SystemMessages.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -77,8 +78,17 @@ void fill(int fd, const fs::path& temp, const std::function<void(const ContentSi
     }
 }
 
-void finish(int fd, const fs::path& temp, const fs::path& target, unsigned newMode,
-            Durability durability = Durability::Now, const SaveCheck& check = {}) {
+// How long a save waits for its temporary's data before the rename.
+enum class Wait {
+    Fsync,    // data and metadata on the device
+    WriteOut, // data written to the device, the journal and the device's cache left to a later flush
+    None,     // nothing: the caller brings the data to the device before it renames
+};
+
+// Gives the complete temporary the target's mode and owner (or a new file's), waits for its data as
+// `wait` says, runs the check and closes it; on failure the temporary is closed and removed.
+void seal(int fd, const fs::path& temp, const fs::path& target, unsigned newMode, Wait wait,
+          const SaveCheck& check = {}) {
     if (check) {
         // The disk starts on the data now and works while the check runs.
         ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
@@ -106,9 +116,10 @@ void finish(int fd, const fs::path& temp, const fs::path& target, unsigned newMo
     // device's cache (the costly part of fsync) is left to the one flush at the end.
     constexpr unsigned kWriteAndWait =
         SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
-    const bool flushed = durability == Durability::Now
-                             ? ::fsync(fd) == 0
-                             : ::sync_file_range(fd, 0, 0, kWriteAndWait) == 0 || errno == ESPIPE;
+    const bool flushed = wait == Wait::Fsync ? ::fsync(fd) == 0
+                         : wait == Wait::WriteOut
+                             ? ::sync_file_range(fd, 0, 0, kWriteAndWait) == 0 || errno == ESPIPE
+                             : true;
     if (::fchmod(fd, mode) != 0 || !flushed) {
         const int code = errno;
         ::close(fd);
@@ -120,11 +131,20 @@ void finish(int fd, const fs::path& temp, const fs::path& target, unsigned newMo
         ::unlink(temp.c_str());
         fail(temp, "no se puede guardar", code);
     }
+}
+
+void commit(const fs::path& temp, const fs::path& target) {
     if (::rename(temp.c_str(), target.c_str()) != 0) {
         const int code = errno;
         ::unlink(temp.c_str());
         fail(target, "no se puede reemplazar", code);
     }
+}
+
+void finish(int fd, const fs::path& temp, const fs::path& target, unsigned newMode,
+            Durability durability = Durability::Now, const SaveCheck& check = {}) {
+    seal(fd, temp, target, newMode, durability == Durability::Now ? Wait::Fsync : Wait::WriteOut, check);
+    commit(temp, target);
     if (durability == Durability::Now)
         syncFolder(target.parent_path());
 }
@@ -156,6 +176,35 @@ fs::path saveTarget(const fs::path& target) {
     return resolved;
 }
 
+// A temporary beside `target` (".<name>.XXXXXX"), made exclusively and never through a link.
+int makeTemporary(const fs::path& target, fs::path& temp) {
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".XXXXXX";
+    std::string pattern = (target.parent_path() / name).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0)
+        fail(target, "no se puede crear un archivo temporal junto a", errno);
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    temp = pattern;
+    return fd;
+}
+
+void syncOrFail(int fd, const fs::path& folder, bool wholeFileSystem) {
+    if ((wholeFileSystem ? ::syncfs(fd) : ::fsync(fd)) != 0) {
+        const int code = errno;
+        ::close(fd);
+        fail(folder, "no se puede llevar al disco lo guardado en", code);
+    }
+}
+
+int openFolder(const fs::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        fail(folder, "no se puede abrir la carpeta", errno);
+    return fd;
+}
+
 } // namespace
 
 void WriteFileAtomically(const fs::path& target, std::string_view content, unsigned newMode,
@@ -168,30 +217,43 @@ void WriteFileAtomicallyFrom(const fs::path& requested,
                              const std::function<void(const ContentSink&)>& produce, unsigned newMode,
                              Durability durability, const SaveCheck& check) {
     const fs::path target = saveTarget(requested);
-    std::string name = ".";
-    name += target.filename().string();
-    name += ".XXXXXX";
-    std::string pattern = (target.parent_path() / name).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        fail(target, "no se puede crear un archivo temporal junto a", errno);
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-    const fs::path temp(pattern);
+    fs::path temp;
+    const int fd = makeTemporary(target, temp);
     fill(fd, temp, produce);
     finish(fd, temp, target, newMode, durability, check);
 }
 
 void FlushFileSystemOf(const fs::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        fail(folder, "no se puede abrir la carpeta", errno);
     // One flush of the whole file system costs one wait for the disk; one per file costs one each.
-    if (::syncfs(fd) != 0 || ::fsync(fd) != 0) {
-        const int code = errno;
-        ::close(fd);
-        fail(folder, "no se puede llevar al disco lo guardado en", code);
-    }
+    const int fd = openFolder(folder);
+    syncOrFail(fd, folder, true);
+    syncOrFail(fd, folder, false);
     ::close(fd);
+}
+
+void FlushFileDataOf(const fs::path& folder) {
+    const int fd = openFolder(folder);
+    syncOrFail(fd, folder, true);
+    ::close(fd);
+}
+
+void FlushFolder(const fs::path& folder) {
+    const int fd = openFolder(folder);
+    syncOrFail(fd, folder, false);
+    ::close(fd);
+}
+
+StagedSave StageSave(const fs::path& requested, std::string_view content, unsigned newMode) {
+    StagedSave staged;
+    staged.target = saveTarget(requested);
+    const int fd = makeTemporary(staged.target, staged.temporary);
+    fill(fd, staged.temporary, [content](const ContentSink& sink) { sink(content); });
+    seal(fd, staged.temporary, staged.target, newMode, Wait::None);
+    return staged;
+}
+
+void CommitStagedSave(const StagedSave& staged) {
+    commit(staged.temporary, staged.target);
 }
 
 void WriteFileAtomically(const fs::path& target, std::string_view content, const fs::path& temporary,
@@ -235,22 +297,26 @@ void ReadWholeFileInto(const fs::path& file, std::string& content) {
         ::close(fd);
         throw BrioError(err::PathFileAccess, "«" + file.string() + "» no es un archivo normal");
     }
-    if (info.st_size > 0)
-        content.reserve(static_cast<std::size_t>(info.st_size));
-    char buffer[65536];
+    // Read straight into the string: the size the file has now, then whatever it grew by meanwhile.
+    std::size_t filled = 0;
+    content.resize(static_cast<std::size_t>(info.st_size) + 1);
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (filled == content.size())
+            content.resize(content.size() + std::max<std::size_t>(content.size() / 2, 65536));
+        const ssize_t got = ::read(fd, content.data() + filled, content.size() - filled);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
             const int code = errno;
             ::close(fd);
+            content.clear();
             fail(file, "no se puede leer", code);
         }
         if (got == 0)
             break;
-        content.append(buffer, static_cast<std::size_t>(got));
+        filled += static_cast<std::size_t>(got);
     }
+    content.resize(filled);
     ::close(fd);
 }
 
