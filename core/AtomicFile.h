@@ -34,6 +34,22 @@ void WriteFileAtomicallyFrom(const std::filesystem::path& target,
 // Brings every deferred save in `folder` to the disk (the folder's whole file system is flushed once, then
 // the folder itself). Throws BrioError when the system reports a failure.
 void FlushFileSystemOf(const std::filesystem::path& folder);
+// Its two halves: the data of every file of the folder's file system, and the folder's own entries.
+void FlushFileDataOf(const std::filesystem::path& folder);
+void FlushFolder(const std::filesystem::path& folder);
+
+// A save in two steps, for many files that should wait for the disk once: StageSave writes the whole
+// content into a new temporary beside the target (made exclusively, with the mode and owner the target
+// keeps or a new file gets, refused as WriteFileAtomically refuses) without waiting for the disk;
+// CommitStagedSave renames it over the target. Between the two the caller brings the temporary's data to
+// the device (FlushFileDataOf), so that a crash never leaves the name on a file whose data is missing,
+// and keeps others from taking the temporary for a stale one. A failing commit removes the temporary.
+struct StagedSave {
+    std::filesystem::path temporary;
+    std::filesystem::path target;
+};
+StagedSave StageSave(const std::filesystem::path& target, std::string_view content, unsigned newMode = 0666);
+void CommitStagedSave(const StagedSave& staged);
 
 // The same, but the temporary file has a fixed name (for callers whose temporary name is part of
 // their behaviour); it is created exclusively, so a stale one must be removed first by whoever holds the
