@@ -237,12 +237,6 @@ void FlushFileDataOf(const fs::path& folder) {
     ::close(fd);
 }
 
-void FlushFolder(const fs::path& folder) {
-    const int fd = openFolder(folder);
-    syncOrFail(fd, folder, false);
-    ::close(fd);
-}
-
 StagedSave StageSave(const fs::path& requested, std::string_view content, unsigned newMode) {
     StagedSave staged;
     staged.target = saveTarget(requested);

@@ -34,9 +34,8 @@ void WriteFileAtomicallyFrom(const std::filesystem::path& target,
 // Brings every deferred save in `folder` to the disk (the folder's whole file system is flushed once, then
 // the folder itself). Throws BrioError when the system reports a failure.
 void FlushFileSystemOf(const std::filesystem::path& folder);
-// Its two halves: the data of every file of the folder's file system, and the folder's own entries.
+// Its first half: the data of every file of the folder's file system, without the folder's own entries.
 void FlushFileDataOf(const std::filesystem::path& folder);
-void FlushFolder(const std::filesystem::path& folder);
 
 // A save in two steps, for many files that should wait for the disk once: StageSave writes the whole
 // content into a new temporary beside the target (made exclusively, with the mode and owner the target

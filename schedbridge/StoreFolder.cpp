@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace fs = std::filesystem;
 
@@ -45,10 +46,22 @@ long errorNumberOf(int code) {
     throw BrioError(errorNumberOf(code), what + " «" + path.string() + "»: " + SystemErrorText(code));
 }
 
+// Folders whose exclusive lock an open batch of this process holds: another lock of the same file in
+// this process would wait for ever.
+std::mutex g_batchMutex;
+std::unordered_set<std::string> g_batchFolders;
+
 // A lock on "<folder>/.lock" for the life of the object; shared for reading, exclusive for writing.
 class FolderLock {
 public:
     FolderLock(const fs::path& folder, int operation) {
+        {
+            const std::lock_guard guard(g_batchMutex);
+            if (g_batchFolders.count(folder.native()) != 0)
+                throw BrioError(err::PathFileAccess,
+                                "el almacén de tareas «" + folder.string() +
+                                    "» está ocupado por otra operación de este programa");
+        }
         const fs::path file = folder / ".lock";
         fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd_ < 0 && operation == LOCK_SH)
@@ -164,8 +177,11 @@ std::string_view taskNameOf(std::string_view entry) {
     return entry.substr(0, entry.size() - kSuffix.size());
 }
 
-// Calls `visit(name)` for every task file of the folder; false when the folder cannot be listed.
-template <typename Visit> bool forEachTaskFile(const fs::path& folder, int& code, Visit visit) {
+// Calls `visit(name)` for every task file of the folder; false when the folder cannot be listed. The
+// temporaries named in `own` (an open batch's) are kept; any other is stale and removed.
+template <typename Visit>
+bool forEachTaskFile(const fs::path& folder, int& code, Visit visit,
+                     const std::unordered_set<std::string>* own = nullptr) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) {
         code = errno;
@@ -175,7 +191,8 @@ template <typename Visit> bool forEachTaskFile(const fs::path& folder, int& code
         if (entry->d_type == DT_DIR)
             continue;
         if (entry->d_name[0] == '.' && isTaskTemporary(entry->d_name)) {
-            ::unlinkat(::dirfd(dir), entry->d_name, 0); // callers hold the lock: it is stale
+            if (!own || own->count(entry->d_name) == 0)
+                ::unlinkat(::dirfd(dir), entry->d_name, 0); // callers hold the lock: it is stale
             continue;
         }
         const std::string_view name = taskNameOf(entry->d_name);
@@ -238,8 +255,8 @@ namespace {
 
 // The stored names with that key, from the folder's listing, which is read again only when another
 // writer or a person changed the folder. Called under the exclusive lock.
-std::vector<std::string> namesWithKey(const fs::path& folder, const FolderLock& lock,
-                                      const std::string& key) {
+std::vector<std::string> namesWithKey(const fs::path& folder, const FolderLock& lock, const std::string& key,
+                                      const std::unordered_set<std::string>* own = nullptr) {
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0)
         fail("no se puede leer la carpeta del almacén de tareas", folder, errno);
@@ -254,9 +271,10 @@ std::vector<std::string> namesWithKey(const fs::path& folder, const FolderLock& 
         return namesOf();
     listing = Listing{generation, stampOf(info), {}};
     int code = 0;
-    if (!forEachTaskFile(folder, code, [&](std::string_view other) {
-            listing.namesByKey[TaskNameKey(other)].emplace_back(other);
-        })) {
+    if (!forEachTaskFile(
+            folder, code,
+            [&](std::string_view other) { listing.namesByKey[TaskNameKey(other)].emplace_back(other); },
+            own)) {
         g_listings.erase(folder.native());
         fail("no se puede leer la carpeta del almacén de tareas", folder, code);
     }
@@ -290,6 +308,163 @@ void noteChange(const fs::path& folder, const FolderLock& lock, const std::vecto
     }
     listing.generation = before + 1;
     listing.folder = stampOf(info);
+}
+
+// After a change of the folder that adds or removes no task file (a batch's temporary), the cached
+// listing stays valid when it was valid before it (`before` is the folder's stamp then).
+void keepListing(const fs::path& folder, const FolderLock& lock, const Stamp& before) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0)
+        return;
+    const std::lock_guard guard(g_cacheMutex);
+    const auto it = g_listings.find(folder.native());
+    if (it != g_listings.end() && it->second.generation == lock.generation() && it->second.folder == before)
+        it->second.folder = stampOf(info);
+}
+
+fs::path jobFile(const fs::path& folder, const std::string& name) {
+    return folder / (name + std::string(kSuffix));
+}
+
+// The most temporaries a batch keeps before it puts its changes in place early.
+constexpr std::size_t kMostPending = 16384;
+
+} // namespace
+
+struct StoreBatch {
+    // One change, waiting for the batch's end.
+    struct Change {
+        std::string name;       // the task
+        StagedSave staged;      // its new file; an empty temporary removes the task's file instead
+        bool cancelled = false; // a later save or removal of the task took its place
+    };
+
+    StoreBatch() = default;
+    StoreBatch(const StoreBatch&) = delete;
+    StoreBatch& operator=(const StoreBatch&) = delete;
+    ~StoreBatch() {
+        discard();
+        if (lock) {
+            const std::lock_guard guard(g_batchMutex);
+            g_batchFolders.erase(folder.native());
+        }
+    }
+
+    // The folder's exclusive lock, taken at the batch's first change and held to its end.
+    const FolderLock& exclusive(const fs::path& storeFolder) {
+        if (!lock) {
+            lock.emplace(storeFolder, LOCK_EX);
+            folder = storeFolder;
+            const std::lock_guard guard(g_batchMutex);
+            g_batchFolders.insert(folder.native());
+        }
+        return *lock;
+    }
+    // Drops the pending save at `index` of changes, and its temporary.
+    void cancel(std::size_t index) {
+        Change& change = changes[index];
+        ::unlink(change.staged.temporary.c_str());
+        temporaries.erase(change.staged.temporary.filename().native());
+        saved.erase(change.name);
+        change.cancelled = true;
+    }
+    // Removes every temporary not yet put in place.
+    void discard() {
+        for (const Change& change : changes) {
+            if (!change.cancelled && !change.staged.temporary.empty())
+                ::unlink(change.staged.temporary.c_str());
+        }
+        changes.clear();
+        saved.clear();
+        touched.clear();
+        temporaries.clear();
+    }
+
+    fs::path folder;
+    std::optional<FolderLock> lock;
+    std::vector<Change> changes;                        // in the order they were asked for
+    std::unordered_map<std::string, std::size_t> saved; // task name → its pending save in changes
+    std::unordered_set<std::string> temporaries;        // file names of the pending saves' temporaries
+    // Every task the batch changed, by key: whether it exists once the batch is applied.
+    std::unordered_map<std::string, std::unordered_map<std::string, bool>> touched;
+};
+
+namespace {
+
+// The lock for one step: the batch's exclusive lock while it holds one, else one of its own.
+class StepLock {
+public:
+    StepLock(const fs::path& folder, const StoreBatch* batch, int operation)
+        : held_(batch && batch->lock ? &*batch->lock : &own_.emplace(folder, operation)) {}
+    const FolderLock& operator*() const { return *held_; }
+
+private:
+    std::optional<FolderLock> own_;
+    const FolderLock* held_;
+};
+
+// Whether the task file of `name` exists once the open batch is applied; nothing when the batch leaves it
+// as it is.
+std::optional<bool> presentAfter(const StoreBatch* batch, const std::string& key, const std::string& name) {
+    if (batch) {
+        if (const auto names = batch->touched.find(key); names != batch->touched.end()) {
+            if (const auto it = names->second.find(name); it != names->second.end())
+                return it->second;
+        }
+    }
+    return std::nullopt;
+}
+
+// Whether the task file of `name` exists once the open batch (if any) is applied.
+bool existsNow(const StoreBatch* batch, const std::string& key, const std::string& name,
+               const fs::path& file) {
+    if (const std::optional<bool> present = presentAfter(batch, key, name))
+        return *present;
+    struct stat info {};
+    return ::lstat(file.c_str(), &info) == 0;
+}
+
+// The stored names with that key once the open batch (if any) is applied.
+std::vector<std::string> namesNow(const fs::path& folder, const FolderLock& lock, const StoreBatch* batch,
+                                  const std::string& key) {
+    std::vector<std::string> names = namesWithKey(folder, lock, key, batch ? &batch->temporaries : nullptr);
+    if (!batch)
+        return names;
+    const auto touched = batch->touched.find(key);
+    if (touched == batch->touched.end())
+        return names;
+    std::erase_if(names, [&](const std::string& name) { return touched->second.count(name) != 0; });
+    for (const auto& [name, present] : touched->second) {
+        if (present)
+            names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The other spellings a save of `name` replaces among the `taken` names of its key, after the checks that
+// refuse it: a new task must not take a stored name, and a file that cannot be read is never replaced
+// (one this object's batch saved can).
+std::vector<std::string> replacedBy(const fs::path& folder, const std::string& name, SaveMode mode,
+                                    std::vector<std::string> taken, const StoreBatch* batch) {
+    if (!taken.empty() && mode != SaveMode::Replace)
+        throw BrioError(err::FileExists, "ya existe una tarea llamada «" + taken.front() + "»");
+    std::vector<std::string> replaced;
+    for (std::string& other : taken) {
+        // A file that cannot be read is kept for a person to look at, never overwritten.
+        std::string content;
+        std::string problem;
+        int readCode = 0;
+        JobData ignored;
+        if ((!batch || batch->saved.count(other) == 0) &&
+            (!readFile(jobFile(folder, other), content, problem, readCode) ||
+             !ReadJob(content, ignored, problem)))
+            throw BrioError(err::PathFileAccess, "el archivo de tarea «" + jobFile(folder, other).string() +
+                                                     "» no se puede leer y no se reemplaza: " + problem);
+        if (other != name)
+            replaced.push_back(std::move(other));
+    }
+    return replaced;
 }
 
 // Reads the task file of `name` into `task`, through the parse cache. False when the task is left out:
@@ -347,6 +522,18 @@ StoreFolder::~StoreFolder() {
 }
 
 void StoreFolder::Flush() {
+    if (batch_ && !batch_->changes.empty()) {
+        // The batch ends here whatever happens, and its lock with it.
+        try {
+            applyBatch();
+        } catch (...) {
+            batch_.reset();
+            throw;
+        }
+        batch_.reset();
+        return;
+    }
+    batch_.reset();
     if (!unflushed_)
         return;
     unflushed_ = false;
@@ -354,8 +541,13 @@ void StoreFolder::Flush() {
     FlushFileSystemOf(folder_);
 }
 
+void StoreFolder::BeginBatch() {
+    if (!batch_)
+        batch_ = std::make_unique<StoreBatch>();
+}
+
 fs::path StoreFolder::fileOf(const std::string& name) const {
-    return folder_ / (name + std::string(kSuffix));
+    return jobFile(folder_, name);
 }
 
 void StoreFolder::ensureFolder() const {
@@ -385,10 +577,12 @@ void StoreFolder::ensureFolder() const {
 
 void StoreFolder::Refresh() {
     ensureFolder();
+    if (batch_)
+        applyBatch(); // a whole read finds the batch's changes in place
     std::vector<StoredTask> tasks;
     std::vector<std::string> warnings;
     {
-        FolderLock lock(folder_, LOCK_SH);
+        const StepLock lock(folder_, batch_.get(), LOCK_SH);
         std::vector<std::string> names;
         int code = 0;
         if (!forEachTaskFile(folder_, code, [&](std::string_view name) { names.emplace_back(name); }))
@@ -420,21 +614,31 @@ std::optional<StoredTask> StoreFolder::Lookup(const std::string& name) {
     if (!TaskNameProblem(name).empty())
         return std::nullopt; // no task file can have that name
     ensureFolder();          // the same checks of the folder as a Refresh makes
+    if (std::optional<StoredTask> own = batchTask(name))
+        return own;
     std::optional<StoredTask> found;
     std::vector<std::string> warnings;
     std::string content;
     {
-        FolderLock lock(folder_, LOCK_SH);
+        const StepLock lock(folder_, batch_.get(), LOCK_SH);
+        const std::string key = TaskNameKey(name);
         StoredTask task;
-        if (readTask(fileOf(name), name, task, content, warnings)) {
+        const bool removed = presentAfter(batch_.get(), key, name) == std::optional<bool>(false);
+        if (!removed && readTask(fileOf(name), name, task, content, warnings)) {
             found = std::move(task);
         } else {
             // Another spelling of the name, in the enumeration's order.
-            std::vector<std::string> others = namesWithKey(folder_, lock, TaskNameKey(name));
+            std::vector<std::string> others = namesNow(folder_, *lock, batch_.get(), key);
             std::sort(others.begin(), others.end());
             for (const std::string& other : others) {
+                if (other == name)
+                    continue;
+                if (std::optional<StoredTask> own = batchTask(other)) {
+                    found = std::move(own);
+                    break;
+                }
                 StoredTask candidate;
-                if (other != name && readTask(fileOf(other), other, candidate, content, warnings)) {
+                if (readTask(fileOf(other), other, candidate, content, warnings)) {
                     found = std::move(candidate);
                     break;
                 }
@@ -452,11 +656,11 @@ std::optional<std::string> StoreFolder::TakenName(const std::string& name) {
             return tasks_[static_cast<std::size_t>(position)].name;
     }
     ensureFolder();
-    struct stat info {};
-    if (::lstat(fileOf(name).c_str(), &info) == 0)
+    const std::string key = TaskNameKey(name);
+    if (existsNow(batch_.get(), key, name, fileOf(name)))
         return name;
-    FolderLock lock(folder_, LOCK_SH);
-    std::vector<std::string> taken = namesWithKey(folder_, lock, TaskNameKey(name));
+    const StepLock lock(folder_, batch_.get(), LOCK_SH);
+    std::vector<std::string> taken = namesNow(folder_, *lock, batch_.get(), key);
     if (taken.empty())
         return std::nullopt;
     return *std::min_element(taken.begin(), taken.end());
@@ -473,6 +677,11 @@ bool StoreFolder::Remove(const std::string& name) {
     const std::optional<StoredTask> task = Lookup(name);
     if (!task)
         return false;
+    forget(task->name);
+    if (batch_) {
+        removeInBatch(task->name);
+        return true;
+    }
     const fs::path file = fileOf(task->name);
     FolderLock lock(folder_, LOCK_EX);
     if (::unlink(file.c_str()) != 0 && errno != ENOENT)
@@ -515,6 +724,10 @@ void StoreFolder::Save(const std::string& name, const JobData& job, SaveMode mod
     CheckTaskName(name);
     ensureFolder();
     const std::string content = WriteJob(job);
+    if (batch_) {
+        saveInBatch(name, job, mode, content);
+        return;
+    }
     const fs::path file = fileOf(name);
     std::vector<std::string> replaced; // the same task's files under other spellings of its name
     {
@@ -522,24 +735,8 @@ void StoreFolder::Save(const std::string& name, const JobData& job, SaveMode mod
         struct stat info {};
         if (mode != SaveMode::Rewrite || ::lstat(file.c_str(), &info) != 0) {
             // The definitive check: another program may have stored the name since this object looked.
-            const std::string key = TaskNameKey(name);
-            std::vector<std::string> taken = namesWithKey(folder_, lock, key);
-            if (!taken.empty() && mode != SaveMode::Replace)
-                throw BrioError(err::FileExists, "ya existe una tarea llamada «" + taken.front() + "»");
-            for (std::string& other : taken) {
-                // A file that cannot be read is kept for a person to look at, never overwritten.
-                std::string content;
-                std::string problem;
-                int readCode = 0;
-                JobData ignored;
-                if (!readFile(fileOf(other), content, problem, readCode) ||
-                    !ReadJob(content, ignored, problem))
-                    throw BrioError(err::PathFileAccess,
-                                    "el archivo de tarea «" + fileOf(other).string() +
-                                        "» no se puede leer y no se reemplaza: " + problem);
-                if (other != name)
-                    replaced.push_back(std::move(other));
-            }
+            replaced =
+                replacedBy(folder_, name, mode, namesWithKey(folder_, lock, TaskNameKey(name)), nullptr);
         }
         // The old file stays in place until the new one is complete and renamed over it.
         WriteFileAtomically(file, content, 0600, Durability::Deferred);
@@ -575,6 +772,11 @@ void StoreFolder::remember(const std::string& name, const JobData& job,
 }
 
 void StoreFolder::Delete(std::size_t position) {
+    if (batch_) {
+        removeInBatch(tasks_.at(position).name);
+        tasks_.erase(tasks_.begin() + static_cast<std::ptrdiff_t>(position));
+        return;
+    }
     const fs::path file = fileOf(tasks_.at(position).name);
     {
         FolderLock lock(folder_, LOCK_EX);
@@ -584,6 +786,128 @@ void StoreFolder::Delete(std::size_t position) {
         noteChange(folder_, lock, {}, {tasks_.at(position).name});
     }
     tasks_.erase(tasks_.begin() + static_cast<std::ptrdiff_t>(position));
+}
+
+void StoreFolder::forget(const std::string& name) {
+    const auto gone =
+        std::find_if(tasks_.begin(), tasks_.end(), [&](const StoredTask& t) { return t.name == name; });
+    if (gone != tasks_.end())
+        tasks_.erase(gone);
+}
+
+std::optional<StoredTask> StoreFolder::batchTask(const std::string& name) const {
+    if (!batch_ || batch_->saved.count(name) == 0)
+        return std::nullopt;
+    const int position = Find(name);
+    if (position < 0 || tasks_[static_cast<std::size_t>(position)].name != name)
+        return std::nullopt;
+    return tasks_[static_cast<std::size_t>(position)];
+}
+
+void StoreFolder::saveInBatch(const std::string& name, const JobData& job, SaveMode mode,
+                              const std::string& content) {
+    if (batch_->temporaries.size() >= kMostPending)
+        applyBatch(); // the batch goes on, with fewer files waiting
+    StoreBatch& batch = *batch_;
+    const FolderLock& lock = batch.exclusive(folder_);
+    const fs::path file = fileOf(name);
+    const std::string key = TaskNameKey(name);
+    std::vector<std::string> replaced;
+    if (mode != SaveMode::Rewrite || !existsNow(&batch, key, name, file))
+        replaced = replacedBy(folder_, name, mode, namesNow(folder_, lock, &batch, key), &batch);
+    struct stat before {};
+    const bool stated = ::stat(folder_.c_str(), &before) == 0;
+    StagedSave staged = StageSave(file, content, 0600);
+    batch.temporaries.insert(staged.temporary.filename().native());
+    // Only now that the new file is written may an earlier save of the task, or of a spelling it
+    // replaces, be dropped.
+    if (const auto earlier = batch.saved.find(name); earlier != batch.saved.end())
+        batch.cancel(earlier->second);
+    for (const std::string& other : replaced) {
+        if (const auto earlier = batch.saved.find(other); earlier != batch.saved.end())
+            batch.cancel(earlier->second);
+    }
+    batch.saved[name] = batch.changes.size();
+    batch.changes.push_back({name, std::move(staged)});
+    auto& touched = batch.touched[key];
+    touched[name] = true;
+    for (const std::string& other : replaced) {
+        batch.changes.push_back({other, {}}); // removed once the new file is in place
+        touched[other] = false;
+    }
+    if (stated)
+        keepListing(folder_, lock, stampOf(before));
+    unflushed_ = true;
+    {
+        const std::lock_guard guard(g_cacheMutex);
+        g_parsed[file.native()] = ParsedJob{Stamp{}, job}; // the file's stamp is known once it is in place
+    }
+    remember(name, job, replaced);
+}
+
+void StoreFolder::removeInBatch(const std::string& name) {
+    StoreBatch& batch = *batch_;
+    const FolderLock& lock = batch.exclusive(folder_);
+    struct stat before {};
+    const bool stated = ::stat(folder_.c_str(), &before) == 0;
+    if (const auto earlier = batch.saved.find(name); earlier != batch.saved.end())
+        batch.cancel(earlier->second);
+    batch.changes.push_back({name, {}});
+    batch.touched[TaskNameKey(name)][name] = false;
+    if (stated)
+        keepListing(folder_, lock, stampOf(before));
+    unflushed_ = true;
+}
+
+void StoreFolder::applyBatch() {
+    StoreBatch& batch = *batch_;
+    if (batch.changes.empty())
+        return;
+    const FolderLock& lock = *batch.lock;
+    unflushed_ = false;
+    ++g_flushes;
+    std::unordered_map<std::string, bool> present; // each changed task's file once the changes are in place
+    const auto note = [&] {
+        std::vector<std::string> added, removed;
+        for (const auto& [name, there] : present)
+            (there ? added : removed).push_back(name);
+        noteChange(folder_, lock, added, removed);
+    };
+    try {
+        // Every temporary's data is on the device before any name leads to it.
+        FlushFileDataOf(folder_);
+        for (StoreBatch::Change& change : batch.changes) {
+            if (change.cancelled)
+                continue;
+            if (!change.staged.temporary.empty()) {
+                change.cancelled = true; // in place, or removed by the failing commit
+                CommitStagedSave(change.staged);
+                present[change.name] = true;
+            } else {
+                if (::unlink(fileOf(change.name).c_str()) != 0 && errno != ENOENT)
+                    fail("no se puede eliminar la tarea", fileOf(change.name), errno);
+                present[change.name] = false;
+            }
+        }
+        // The whole file system again, not only the folder: the inodes the renames freed are written
+        // out too, and a file system without a journal lets new files reuse them sooner.
+        FlushFileSystemOf(folder_);
+    } catch (...) {
+        note();          // what is in place stays; the rest is dropped with its temporaries
+        batch.discard(); // the batch goes on empty, still under its lock
+        throw;
+    }
+    note();
+    batch.changes.clear();
+    batch.discard();
+    // The parse cache learns the stamps of the files now in place.
+    const std::lock_guard guard(g_cacheMutex);
+    for (const auto& [name, there] : present) {
+        struct stat info {};
+        const auto cached = g_parsed.find(fileOf(name).native());
+        if (there && cached != g_parsed.end() && ::stat(fileOf(name).c_str(), &info) == 0)
+            cached->second.stamp = stampOf(info);
+    }
 }
 
 } // namespace brio

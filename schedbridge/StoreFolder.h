@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@ struct StoreCounters {
     std::uint64_t lookups = 0;   // single tasks looked up by name without a whole read
     std::uint64_t flushes = 0;   // waits for the disk after saves and removals
 };
+
+struct StoreBatch;
 
 // One task as the last Refresh read it.
 struct StoredTask {
@@ -82,13 +85,30 @@ public:
     void Delete(std::size_t position);
 
     // Saves and removals are in place at once, for every process, but reach the disk together: here, or
-    // when the object ends. One command changing many tasks so waits for the disk once.
+    // when the object ends. One command changing many tasks so waits for the disk once. Flush also ends
+    // an open batch, applying everything it holds.
     void Flush();
+
+    // Opens a batch, for one command over many tasks. From its first change to its end (Flush, or the
+    // object's end) the folder's exclusive lock is held; a save only writes its task's temporary and
+    // every save and removal waits. At the end the temporaries' data reaches the disk in one wait, then
+    // the changes are put in place in their order. Other processes see none of it before the end; this
+    // object's reads see its changes at once. A Refresh, or a batch grown large, puts what waits in place
+    // early and goes on. A process killed part way leaves only temporaries, which the next writer removes.
+    void BeginBatch();
+    bool InBatch() const noexcept { return batch_ != nullptr; }
 
 private:
     std::filesystem::path fileOf(const std::string& name) const;
     void ensureFolder() const;
     void remember(const std::string& name, const JobData& job, const std::vector<std::string>& replaced);
+    void forget(const std::string& name);
+    // The batch's side of Save, Remove and Delete, and its end.
+    void saveInBatch(const std::string& name, const JobData& job, SaveMode mode, const std::string& content);
+    void removeInBatch(const std::string& name);
+    void applyBatch();
+    // A task this batch saved, from the object's own list.
+    std::optional<StoredTask> batchTask(const std::string& name) const;
 
     std::filesystem::path folder_;
     bool refreshed_ = false; // tasks_ holds the whole folder as a Refresh read it
@@ -96,7 +116,8 @@ private:
     std::vector<std::string> warnings_;
     std::string acceptedUser_;
     SecretString acceptedPassword_;
-    bool unflushed_ = false; // a save or removal has not reached the disk yet
+    bool unflushed_ = false;            // a save or removal has not reached the disk yet
+    std::unique_ptr<StoreBatch> batch_; // the open batch, if any
 };
 
 } // namespace brio

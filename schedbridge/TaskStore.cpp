@@ -34,6 +34,10 @@ void TaskStore::Flush() {
     store_->Flush();
 }
 
+void TaskStore::BeginBatch() {
+    store_->BeginBatch();
+}
+
 fs::path TaskStore::DefaultFolder() {
     if (const char* own = std::getenv("BRIOSCHEDULE_TASKS"); own && *own)
         return own;

@@ -34,6 +34,7 @@ public:
     SchedTaskPtr Find(const std::string& name) override;
     bool Remove(const std::string& name) override;
     void Flush() override;
+    void BeginBatch() override;
 
     // What the task stores of this process have read so far.
     static StoreCounters Counters();

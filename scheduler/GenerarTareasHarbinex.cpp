@@ -57,6 +57,7 @@ void clsAdminTask::GenerarTareasHarbinex() {
     QDateTime start = MakeDate(1900, 1, 1, 2, 0, 0);
     // One scheduler object and the one load of the list for every warehouse.
     const std::unique_ptr<SchedBridge> bridge = OpenBridge();
+    const SchedBatch batch(*bridge);
     std::filesystem::path batchFolder; // every launcher is in the one folder
     for (const clsDataAlmacen& almacen : almacenes) {
         checkWarehouseName(almacen);

@@ -1,7 +1,11 @@
 // What every scheduler can do through its enumeration; a scheduler that can do better overrides it.
 #include "SchedBridge.h"
 
+#include "BrioError.h"
+
 #include <QString>
+
+#include <cstdio>
 
 namespace brio {
 
@@ -36,6 +40,16 @@ bool SchedBridge::Remove(const std::string& name) {
         }
     }
     return false;
+}
+
+SchedBatch::~SchedBatch() {
+    try {
+        bridge_.Flush(); // nothing left to do after the command's own Flush
+    } catch (const BrioError& e) {
+        std::fprintf(stderr, "brioschedule: %s\n", e.description().c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "brioschedule: %s\n", e.what());
+    }
 }
 
 } // namespace brio

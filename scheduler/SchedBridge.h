@@ -80,6 +80,24 @@ public:
     // reach the disk one by one has nothing to do; one that defers them also flushes when it ends, but
     // can report a failure only here.
     virtual void Flush() {}
+    // Lets the changes that follow, up to the next Flush, wait and reach the scheduler together: a
+    // scheduler that can apply many changes at once cheaper than one by one does so (others do nothing).
+    // The object's own reads see its changes at once; others may see none of them before the Flush.
+    virtual void BeginBatch() {}
+};
+
+// One command's batch on a scheduler object: begun here and ended by the scheduler's Flush, which the
+// command calls when it succeeds; when it fails part way, the end of the scope flushes what was done
+// before the failure (a failure of that flush can then only be told on standard error).
+class SchedBatch {
+public:
+    explicit SchedBatch(SchedBridge& bridge) : bridge_(bridge) { bridge_.BeginBatch(); }
+    ~SchedBatch();
+    SchedBatch(const SchedBatch&) = delete;
+    SchedBatch& operator=(const SchedBatch&) = delete;
+
+private:
+    SchedBridge& bridge_;
 };
 
 // Makes a new scheduler object; every operation of the administration object makes its own.

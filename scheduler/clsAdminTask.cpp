@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cmath>
+#include <optional>
 #include <string_view>
 
 namespace brio {
@@ -308,6 +309,7 @@ void clsAdminTask::Export(const NameList& TaskList, NameProgress* progress) {
     if (exists)
         doc.Load(ListDocument::Use::Read); // only read: the list file does not change
     const ListEntryIndex index(doc, TaskList);
+    const SchedBatch batch(*bridge);
     ForEachName(TaskList.size(), progress, [&](std::size_t i) {
         systemAddWith(*bridge, doc, exists, TaskList[i], {}, user_, pwd_, &index);
     });
@@ -370,6 +372,7 @@ void clsAdminTask::RemoveBrioTask(const std::string& TaskName, bool blnRemoveFro
 void clsAdminTask::RemoveBrioTasks(const NameList& names, bool blnRemoveFromSystem, MissingEntry missing,
                                    NameProgress* progress) {
     std::unique_ptr<SchedBridge> bridge; // made at its first use, after the first entry is gone
+    std::optional<SchedBatch> batch;
     EditList(
         [&](ListDocument& doc, bool& changed) {
             ListEntryIndex index(doc, names);
@@ -385,8 +388,10 @@ void clsAdminTask::RemoveBrioTasks(const NameList& names, bool blnRemoveFromSyst
                     ThrowNotListed(name);
                 }
                 if (blnRemoveFromSystem) {
-                    if (!bridge)
+                    if (!bridge) {
                         bridge = OpenBridge();
+                        batch.emplace(*bridge);
+                    }
                     removeTask(*bridge,
                                name); // a task the scheduler does not hold fails after the entry went
                 }
@@ -471,6 +476,7 @@ void clsAdminTask::SetTaskAttr(const std::string& TaskName, const std::string& A
 void clsAdminTask::SetTaskAttrs(const NameList& names, const std::string& AttrName, const std::string& value,
                                 NameProgress* progress) {
     auto bridge = OpenBridge();
+    const SchedBatch batch(*bridge);
     const std::string attr = upperName(AttrName);
     const std::int32_t bit = attr == "DISABLED" ? taskflag::disabled
                              : attr == "HIDDEN" ? taskflag::hidden
@@ -494,6 +500,7 @@ void clsAdminTask::RemoveSystemTask(const std::string& TaskName) {
 
 void clsAdminTask::RemoveSystemTasks(const NameList& names, NameProgress* progress) {
     auto bridge = OpenBridge();
+    const SchedBatch batch(*bridge);
     ForEachName(names.size(), progress, [&](std::size_t i) { removeTask(*bridge, names[i]); });
     bridge->Flush();
 }
@@ -507,6 +514,7 @@ void clsAdminTask::SystemRandomTime(const NameList& TaskList, std::int16_t intMi
         return;
     Randomize();
     auto bridge = NewBridge();
+    const SchedBatch batch(*bridge);
     for (const std::string& name : TaskList) {
         SchedTaskPtr task = bridge->Item(name);
         SchedTrigger& first = task->Triggers().Item(1);
@@ -520,6 +528,7 @@ void clsAdminTask::SystemRandomTime(const NameList& TaskList, std::int16_t intMi
 
 void clsAdminTask::SetPasswordAllTask() {
     auto bridge = NewBridge();
+    const SchedBatch batch(*bridge);
     const int count = bridge->Count();
     for (int i = 1; i <= count; ++i) {
         SchedTaskPtr task = bridge->Item(i);

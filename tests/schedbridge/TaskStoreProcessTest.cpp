@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <random>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace brio;
@@ -174,6 +177,68 @@ TEST_F(TaskStoreProcessTest, AWriteThatFailsLeavesTheOldFileAsItWas) {
     EXPECT_EQ(ExitStatusOf(writer), 0);
     EXPECT_EQ(ReadText(folder() / "Intacta.job"), before);
     EXPECT_EQ(Entries(folder()), (std::set<std::string>{".lock", "Intacta.job"}));
+}
+
+TEST_F(TaskStoreProcessTest, ABatchKilledPartWayLeavesEveryTaskFileWhole) {
+    constexpr int kTasks = 300;
+    const auto nameOf = [](int k) { return "Tarea " + std::to_string(k); };
+    {
+        TaskStore store(folder());
+        store.BeginBatch();
+        for (int k = 0; k < kTasks; ++k)
+            store.NewTask(nameOf(k))->Save();
+        store.Flush();
+    }
+    std::mt19937 random(20261209);
+    int killed = 0, cutShort = 0;
+    for (int trial = 0; trial < 12; ++trial) {
+        int start[2];
+        ASSERT_EQ(::pipe(start), 0);
+        // Rewrites every task in one batch after another, each round with contents of another size.
+        const pid_t writer = Spawn(start, [&] {
+            for (int round = 1;; ++round) {
+                TaskStore store(folder());
+                store.BeginBatch();
+                for (int k = 0; k < kTasks; ++k) {
+                    SchedTaskPtr task = store.Item(nameOf(k));
+                    task->setParameters(std::string(static_cast<std::size_t>(round % 5) * 700, 'a'));
+                    task->Save();
+                }
+                store.Flush();
+            }
+            return 0;
+        });
+        ::close(start[0]);
+        ::close(start[1]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 250));
+        ::kill(writer, SIGKILL);
+        if (ExitStatusOf(writer) == 128 + SIGKILL)
+            ++killed;
+        // Every task is there, whole, in one version or another; temporaries may be left.
+        int whole = 0;
+        bool temporaries = false;
+        for (const std::string& entry : Entries(folder())) {
+            temporaries = temporaries || entry.find(".job.") != std::string::npos;
+            if (entry[0] == '.' || !entry.ends_with(".job"))
+                continue;
+            JobData job;
+            std::string problem;
+            if (ReadJob(ReadText(folder() / entry), job, problem) && job.parameters.size() % 700 == 0)
+                ++whole;
+            else
+                ADD_FAILURE() << entry << ": " << problem;
+        }
+        EXPECT_EQ(whole, kTasks) << "trial " << trial;
+        cutShort += temporaries ? 1 : 0;
+    }
+    EXPECT_GT(killed, 8);
+    EXPECT_GT(cutShort, 0) << "the trials must cut batches short";
+    // The next writer removes what the killed batches left.
+    TaskStore store(folder());
+    store.Refresh();
+    EXPECT_TRUE(store.Warnings().empty());
+    EXPECT_EQ(store.Count(), kTasks);
+    EXPECT_EQ(Entries(folder()).size(), static_cast<std::size_t>(kTasks) + 1);
 }
 
 } // namespace
