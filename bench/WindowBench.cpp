@@ -345,10 +345,12 @@ void BM_Repair(benchmark::State& state) {
 
 // The store's share of those commands, without the window or the list file: every task of the store
 // read by name (range(1) = 0, what an import reads), or saved anew with the account and one flush at the
-// end (1, what a repair writes and about what an export writes).
+// end, what a repair writes and about what an export writes: one save after the other (1), or in one
+// batch as the commands save (2).
 void BM_StoreAlone(benchmark::State& state) {
     Fixture& f = fixture(state);
     const bool save = state.range(1) != 0;
+    const bool batch = state.range(1) == 2;
     brio::NameList names;
     for (int i = 0; i < f.entries; ++i)
         names.push_back("Tarea " + std::to_string(i));
@@ -360,6 +362,8 @@ void BM_StoreAlone(benchmark::State& state) {
             continue;
         }
         store.Refresh();
+        if (batch)
+            store.BeginBatch();
         for (int i = 1; i <= store.Count(); ++i) {
             brio::SchedTaskPtr task = store.Item(i);
             task->SetAccountInformation(kUser, kPassword);
@@ -476,8 +480,10 @@ BENCHMARK(BM_Repair)->Apply(Sizes)->Iterations(3)->MeasureProcessCPUTime()->UseR
 BENCHMARK(BM_StoreAlone)
     ->Args({10000, 0})
     ->Args({10000, 1})
+    ->Args({10000, 2})
     ->Args({100000, 0})
     ->Args({100000, 1})
+    ->Args({100000, 2})
     ->ArgNames({"entries", "save"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
