@@ -96,7 +96,6 @@ public:
     // object's reads see its changes at once. A Refresh, or a batch grown large, puts what waits in place
     // early and goes on. A process killed part way leaves only temporaries, which the next writer removes.
     void BeginBatch();
-    bool InBatch() const noexcept { return batch_ != nullptr; }
 
 private:
     std::filesystem::path fileOf(const std::string& name) const;
