@@ -354,6 +354,10 @@ struct StoreBatch {
     const FolderLock& exclusive(const fs::path& storeFolder) {
         if (!lock) {
             lock.emplace(storeFolder, LOCK_EX);
+            // A listing is reused only under a counted generation: a store no writer has counted in yet
+            // starts counting here, or every change of a long batch would list the folder again.
+            if (lock->generation() == 0)
+                lock->bumpGeneration();
             folder = storeFolder;
             const std::lock_guard guard(g_batchMutex);
             g_batchFolders.insert(folder.native());

@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "BrioError.h"
 #include "ListDocument.h"
+#include "ListEntryIndex.h"
 #include "clsAdminTask.h"
 #include "clsDataAlmacen.h"
 
@@ -37,7 +38,7 @@ void clsAdminTask::GenerarTareasHarbinex() {
     // Everything the generation relies on is checked before anything is written: the list file, the
     // template entry, the launcher folder it names, and the whole warehouse list.
     ListDocument doc(ListFilePath());
-    if (!doc.Load())
+    if (!doc.Load(ListDocument::Use::Read)) // only read: the list file does not change
         throw BrioError(err::FileNotFound, "no existe el listado «" + ListFilePath().string() + "»");
     const pugi::xml_node entry = doc.FindEntry(kTemplate);
     if (!entry)
@@ -58,6 +59,9 @@ void clsAdminTask::GenerarTareasHarbinex() {
     // One scheduler object and the one load of the list for every warehouse.
     const std::unique_ptr<SchedBridge> bridge = OpenBridge();
     const SchedBatch batch(*bridge);
+    // Each launcher's task is made from the template entry, found through one index, not a search per
+    // warehouse.
+    const ListEntryIndex index(doc, almacenes.size());
     std::filesystem::path batchFolder; // every launcher is in the one folder
     for (const clsDataAlmacen& almacen : almacenes) {
         checkWarehouseName(almacen);
@@ -69,8 +73,8 @@ void clsAdminTask::GenerarTareasHarbinex() {
         WriteFileAtomically(*hostBatch, "harbinex.exe " + code + "\r\n", 0666, Durability::Deferred);
         batchFolder = hostBatch->parent_path();
 
-        SchedTaskPtr task =
-            SystemAddWith(*bridge, doc, true, kTemplate, "Harbinex " + code + " (" + almacen.Nombre() + ")");
+        SchedTaskPtr task = SystemAddWith(*bridge, doc, true, kTemplate,
+                                          "Harbinex " + code + " (" + almacen.Nombre() + ")", &index);
         task->Triggers().Item(1).setStartTime(start);
         task->setApplicationName(batch);
         task->setWorkingDirectory(folder);

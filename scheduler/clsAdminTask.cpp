@@ -286,8 +286,9 @@ static SchedTaskPtr systemAddWith(SchedBridge& bridge, const ListDocument& doc, 
 }
 
 SchedTaskPtr clsAdminTask::SystemAddWith(SchedBridge& bridge, const ListDocument& doc, bool listExists,
-                                         const std::string& TaskName, const std::string& strTaskName) {
-    return systemAddWith(bridge, doc, listExists, TaskName, strTaskName, user_, pwd_);
+                                         const std::string& TaskName, const std::string& strTaskName,
+                                         const ListEntryIndex* index) {
+    return systemAddWith(bridge, doc, listExists, TaskName, strTaskName, user_, pwd_, index);
 }
 
 SchedTaskPtr clsAdminTask::SystemAdd(const std::string& TaskName, const std::string& strTaskName) {

@@ -13,6 +13,8 @@ class QObject;
 
 namespace brio {
 
+class ListEntryIndex;
+
 // The administration object: the list file (AdminListFile) and the scheduler, kept in step.
 // Each operation, also one over many names, makes one scheduler object and loads the list file at most
 // once (saving it at most once); nothing stays open between operations. Operations over several names
@@ -85,9 +87,11 @@ protected:
     std::unique_ptr<SchedBridge> NewBridge() const;
     // A scheduler object for work on named tasks only: not refreshed, so it reads just those tasks.
     std::unique_ptr<SchedBridge> OpenBridge() const;
-    // SystemAdd on a scheduler object and a loaded list the caller owns (`listExists` false: no list).
+    // SystemAdd on a scheduler object and a loaded list the caller owns (`listExists` false: no list);
+    // a caller adding many tasks passes its index of the list, which then finds the entry.
     SchedTaskPtr SystemAddWith(SchedBridge& bridge, const ListDocument& doc, bool listExists,
-                               const std::string& TaskName, const std::string& strTaskName);
+                               const std::string& TaskName, const std::string& strTaskName,
+                               const ListEntryIndex* index = nullptr);
 
 private:
     SchedBridgeFactory factory_;
