@@ -7,6 +7,9 @@
 #include "clsAdminTask.h"
 #include "clsDataAlmacen.h"
 
+#include <QSet>
+#include <QString>
+
 #include <filesystem>
 #include <optional>
 
@@ -63,13 +66,23 @@ void clsAdminTask::GenerarTareasHarbinex() {
     // warehouse.
     const ListEntryIndex index(doc, almacenes.size());
     std::filesystem::path batchFolder; // every launcher is in the one folder
+    // The launcher folder's names without regard to letter case, listed once: a launcher whose name is new
+    // there is not looked for in the folder, which grows with every launcher.
+    QSet<QString> known;
+    for (const auto& file : std::filesystem::directory_iterator(*hostFolder, ec))
+        known.insert(QString::fromStdString(file.path().filename().string()).toCaseFolded());
     for (const clsDataAlmacen& almacen : almacenes) {
         checkWarehouseName(almacen);
         const std::string code = std::to_string(almacen.Codigo());
-        const std::string batch = folder + "hx" + almacen.Nombre() + ".bat";
-        const auto hostBatch = Paths().ToHost(batch);
+        const std::string fileName = "hx" + almacen.Nombre() + ".bat";
+        const std::string batch = folder + fileName;
+        const QString folded = QString::fromStdString(fileName).toCaseFolded();
+        // A name already there, in any letter case, is found as every stored path is.
+        const auto hostBatch =
+            known.contains(folded) ? Paths().ToHost(batch) : std::optional(*hostFolder / fileName);
         if (!hostBatch)
             throw BrioError(err::PathNotFound, "«" + batch + "»");
+        known.insert(folded);
         WriteFileAtomically(*hostBatch, "harbinex.exe " + code + "\r\n", 0666, Durability::Deferred);
         batchFolder = hostBatch->parent_path();
 

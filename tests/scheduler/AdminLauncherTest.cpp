@@ -71,10 +71,13 @@ TEST_F(AdminLauncher, OneBatchFileAndTaskPerRemoteWarehouseFiveMinutesApart) {
         EXPECT_EQ(t->WorkingDirectory(), "C:\\BRIO\\VELMORAX\\hx\\");
         EXPECT_EQ(t->ApplicationName().substr(0, 22), "C:\\BRIO\\VELMORAX\\hx\\hx");
     }
-    // A second run replaces the tasks and rewrites the files.
+    // A second run replaces the tasks and rewrites the files, also one spelt in other letter case.
     WriteText(c / "BRIO/VELMORAX/hx/hxNorte.bat", "viejo");
+    std::filesystem::rename(c / "BRIO/VELMORAX/hx/hxCentro.bat", c / "BRIO/VELMORAX/hx/HXCENTRO.BAT");
     launcherAdmin().GenerarTareasHarbinex();
     EXPECT_EQ(ReadText(c / "BRIO/VELMORAX/hx/hxNorte.bat"), "harbinex.exe 3\r\n");
+    EXPECT_EQ(ReadText(c / "BRIO/VELMORAX/hx/HXCENTRO.BAT"), "harbinex.exe 12\r\n");
+    EXPECT_FALSE(std::filesystem::exists(c / "BRIO/VELMORAX/hx/hxCentro.bat"));
     EXPECT_EQ(bridge().Count(), 4);
 }
 
