@@ -9,6 +9,7 @@
 #include "AdminListFile.h"
 #include "AdminMenus.h"
 #include "AdminToolbar.h"
+#include "AtomicFile.h"
 #include "EmbeddedDefaults.h"
 #include "MsgBox.h"
 #include "SelectionMarks.h"
@@ -397,8 +398,7 @@ void BM_GenerateLaunchers(benchmark::State& state) {
     const fs::path launchers = f.drive / "BRIO/VELMORAX/hx";
     fs::create_directories(home);
     {
-        std::ifstream in(f.home / "TaskConfig.XML", std::ios::binary);
-        std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string xml = brio::ReadWholeFile(f.home / "TaskConfig.XML");
         xml.insert(xml.rfind("</TAREAS>"),
                    "<TAREA name=\"Harbinex\" applicationName=\"C:\\BRIO\\VELMORAX\\hx\\harbinex.exe\" "
                    "workingDirectory=\"C:\\BRIO\\VELMORAX\\hx\" commandLine=\"\" selected=\"0\" "
@@ -478,12 +478,7 @@ BENCHMARK(BM_ImportAllChecked)->Apply(Sizes)->Iterations(3)->MeasureProcessCPUTi
 BENCHMARK(BM_ExportAllChecked)->Apply(Sizes)->Iterations(3)->MeasureProcessCPUTime()->UseRealTime();
 BENCHMARK(BM_Repair)->Apply(Sizes)->Iterations(3)->MeasureProcessCPUTime()->UseRealTime();
 BENCHMARK(BM_StoreAlone)
-    ->Args({10000, 0})
-    ->Args({10000, 1})
-    ->Args({10000, 2})
-    ->Args({100000, 0})
-    ->Args({100000, 1})
-    ->Args({100000, 2})
+    ->ArgsProduct({{10000, 100000}, {0, 1, 2}})
     ->ArgNames({"entries", "save"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)

@@ -373,10 +373,10 @@ template <typename Out> void indentLine(std::string_view line, int& level, Out& 
     const std::size_t length = line.size();
     // Only "<", "</" and "/>" matter. The text between two "<" is searched for ">" only, which is far
     // rarer than "/" (dates and paths are full of them): one byte search per tag instead of one per "/".
-    const auto closeSelfClosed = [&](std::size_t from,
-                                     std::size_t to) { // every "/>" with its "/" in [from, to)
-        const std::string_view upTo =
-            line.substr(0, to); // never searched past: text without ">" stays linear
+    // Every "/>" with its "/" in [from, to) closes a level; the search never runs past `to`, so that text
+    // without ">" stays linear.
+    const auto closeSelfClosed = [&](std::size_t from, std::size_t to) {
+        const std::string_view upTo = line.substr(0, to);
         for (std::size_t gt = upTo.find('>', from + 1); gt != std::string_view::npos;
              gt = upTo.find('>', gt + 1)) {
             if (line[gt - 1] == '/' && level > 0)

@@ -79,7 +79,7 @@ bool ListDocument::Load(Use use) {
     use_ = use;
     std::string& content = buffer_;
     try {
-        content = ReadWholeFile(file_);
+        ReadWholeFileInto(file_, content); // the room of the last load is used again
     } catch (const BrioError& e) {
         if (e.number() == err::FileNotFound)
             return false;
