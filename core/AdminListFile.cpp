@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <future>
 #include <system_error>
 #include <unordered_map>
 
@@ -561,21 +562,36 @@ void AdminListFile::FormatXML() {
     if (outlook.leftAlone)
         return;
     // Both must parse: line breaks before tags can turn bytes that do not parse into a file that does.
-    // They are parsed while the disk takes in the result, one at a time and each where it lies: the result
-    // is read back from the temporary file into the text's room, so that the text, the result and a parsed
-    // document are never all held at once.
+    // They are parsed while the disk takes in the result, each where it lies. A list of moderate size is
+    // formatted in memory, and the list and the result are parsed side by side on two threads. A bigger one
+    // is parsed one at a time: the result is read back from the temporary file into the text's room, so that
+    // the text, the result and a parsed document are never all held at once.
+    const bool sideBySide = text.size() <= formatInMemoryUpTo_;
     std::string formatted;
+    std::future<std::string> listCheck; // side by side: the list's parse, on its own thread
     const SaveCheck check = [&](const fs::path& written) {
-        formatted = std::string();
-        ParseArena arena(3 * text.size()); // a list's document takes about twice its text
-        if (std::string original = parseProblemInPlace(text); !original.empty())
-            refuse("no es un XML válido: " + original);
-        arena.Reset();
-        ReadWholeFileInto(written, text);
-        if (std::string problem = parseProblemInPlace(text); !problem.empty())
-            refuse("el resultado no sería un XML válido: " + problem);
+        std::string listProblem;
+        std::string resultProblem;
+        if (sideBySide) {
+            ParseArena arena(3 * formatted.size()); // a list's document takes about twice its text
+            resultProblem = parseProblemInPlace(formatted);
+            listProblem = listCheck.get();
+        } else {
+            formatted = std::string();
+            ParseArena arena(3 * text.size());
+            listProblem = parseProblemInPlace(text);
+            if (listProblem.empty()) {
+                arena.Reset();
+                ReadWholeFileInto(written, text);
+                resultProblem = parseProblemInPlace(text);
+            }
+        }
+        if (!listProblem.empty())
+            refuse("no es un XML válido: " + listProblem);
+        if (!resultProblem.empty())
+            refuse("el resultado no sería un XML válido: " + resultProblem);
     };
-    if (outlook.changes && outlook.settles) {
+    if (outlook.changes && outlook.settles && !sideBySide) {
         // One pass, settled by its short first line, goes straight into the temporary file.
         try {
             WriteFileAtomicallyFrom(
@@ -611,6 +627,17 @@ void AdminListFile::FormatXML() {
         return;
     if (formatted.empty())
         refuse("el resultado estaría vacío"); // a list is never replaced by an empty file
+    if (sideBySide) { // the text is not read again: it is parsed while the result is written and parsed
+        const auto parseList = [&text] {
+            ParseArena arena(3 * text.size());
+            return parseProblemInPlace(text);
+        };
+        try {
+            listCheck = std::async(std::launch::async, parseList);
+        } catch (const std::system_error&) { // no thread to be had: parsed here, once the result is
+            listCheck = std::async(std::launch::deferred, parseList);
+        }
+    }
     WriteFileAtomically(listFile_, formatted, temporary, 0666, check);
 }
 

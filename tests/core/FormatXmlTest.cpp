@@ -8,6 +8,9 @@ using namespace brio::test;
 
 namespace {
 class FormatXml : public ListFixture {};
+
+// Formatted in memory and checked on two threads, or straight into the file and checked on one.
+constexpr std::size_t kBothWays[] = {AdminListFile::kFormatInMemoryUpTo, 0};
 } // namespace
 
 TEST_F(FormatXml, NewListFileBecomesThreeLines) {
@@ -98,11 +101,15 @@ TEST_F(FormatXml, WhatCannotBeFormattedSafelyIsLeftAsItWas) {
         "<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\"/></TAREAS></TAREAS>",
         utf16, // the reader takes it, but line breaks of single bytes would break it
     };
-    for (const std::string& text : cases) {
-        writeList(text);
-        EXPECT_EQ(ErrorOf([&] { list().FormatXML(); }), err::PathFileAccess);
-        EXPECT_EQ(readList(), text);
-        EXPECT_FALSE(std::filesystem::exists(home / "TaskConfig.XML_"));
+    for (const std::size_t inMemoryUpTo : kBothWays) {
+        AdminListFile formatter = list();
+        formatter.SetFormatInMemoryUpTo(inMemoryUpTo);
+        for (const std::string& text : cases) {
+            writeList(text);
+            EXPECT_EQ(ErrorOf([&] { formatter.FormatXML(); }), err::PathFileAccess) << inMemoryUpTo;
+            EXPECT_EQ(readList(), text);
+            EXPECT_FALSE(std::filesystem::exists(home / "TaskConfig.XML_"));
+        }
     }
 }
 
@@ -124,14 +131,21 @@ TEST_F(FormatXml, OutputIsLinearParsesAndSettlesInOneRun) {
         "<TAREAS briopath=\"\"><TAREA name=\"A\xF1o\" applicationName=\"b\"/></TAREAS>",
     };
     for (const std::string& text : cases) {
-        writeList(text);
-        list().FormatXML();
-        const std::string once = readList();
-        EXPECT_LT(once.size(), 20 * text.size()) << "indentation must not grow with depth";
-        EXPECT_EQ(once.substr(0, 5) == "<?xml", text.substr(0, 5) == "<?xml");
-        EXPECT_NO_THROW(AdminListFile(home.path(), HostPaths({})).getXMLTaskList());
-        list().FormatXML();
-        EXPECT_EQ(readList(), once) << "a second run changes nothing";
+        std::string results[2];
+        for (int way = 0; way < 2; ++way) {
+            AdminListFile formatter = list();
+            formatter.SetFormatInMemoryUpTo(kBothWays[way]);
+            writeList(text);
+            formatter.FormatXML();
+            const std::string once = readList();
+            EXPECT_LT(once.size(), 20 * text.size()) << "indentation must not grow with depth";
+            EXPECT_EQ(once.substr(0, 5) == "<?xml", text.substr(0, 5) == "<?xml");
+            EXPECT_NO_THROW(AdminListFile(home.path(), HostPaths({})).getXMLTaskList());
+            formatter.FormatXML();
+            EXPECT_EQ(readList(), once) << "a second run changes nothing";
+            results[way] = once;
+        }
+        EXPECT_EQ(results[0], results[1]) << "formatted in memory or straight into the file, the same";
     }
     EXPECT_NE(readList().find("A\xF1o"), std::string::npos);
 }
