@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <future>
 #include <system_error>
 #include <unordered_map>
@@ -506,9 +507,35 @@ std::size_t keptPrefix(std::string_view text) {
     return at;
 }
 
-// Why a text cannot be the list file (parse error, in Spanish), or empty when it parses. The text is
-// parsed where it lies, without a copy, and is no longer the same text afterwards.
-std::string parseProblemInPlace(std::string& text) {
+// The name of the first element attribute whose value holds a raw "<", which the reader takes but the
+// formatter would break in two; empty when there is none.
+std::string attributeWithRawLessThan(const pugi::xml_document& doc) {
+    pugi::xml_node node = doc.first_child();
+    while (node) {
+        if (node.type() == pugi::node_element) {
+            for (const pugi::xml_attribute attribute : node.attributes()) {
+                if (std::strchr(attribute.value(), '<'))
+                    return attribute.name();
+            }
+        }
+        if (node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node && !node.next_sibling())
+            node = node.parent();
+        if (node)
+            node = node.next_sibling();
+    }
+    return {};
+}
+
+enum class Parsed { List, Result };
+
+// Why a text cannot be the list file (parse error, in Spanish), or empty when it parses; a list must also
+// come through the formatter with its values unchanged. The text is parsed where it lies, without a copy,
+// and is no longer the same text afterwards.
+std::string parseProblemInPlace(std::string& text, Parsed what) {
     pugi::xml_document doc;
     const pugi::xml_parse_result result =
         doc.load_buffer_inplace(text.data(), text.size(),
@@ -519,6 +546,10 @@ std::string parseProblemInPlace(std::string& text) {
         return XmlParseStatusText(result.status) + " (posición " + std::to_string(result.offset) + ")";
     if (!doc.document_element())
         return "no tiene elemento raíz";
+    if (what == Parsed::List) {
+        if (const std::string name = attributeWithRawLessThan(doc); !name.empty())
+            return "el atributo «" + name + "» lleva un «<» sin escapar, que el formato partiría";
+    }
     return {};
 }
 
@@ -574,16 +605,16 @@ void AdminListFile::FormatXML() {
         std::string resultProblem;
         if (sideBySide) {
             ParseArena arena(3 * formatted.size()); // a list's document takes about twice its text
-            resultProblem = parseProblemInPlace(formatted);
+            resultProblem = parseProblemInPlace(formatted, Parsed::Result);
             listProblem = listCheck.get();
         } else {
             formatted = std::string();
             ParseArena arena(3 * text.size());
-            listProblem = parseProblemInPlace(text);
+            listProblem = parseProblemInPlace(text, Parsed::List);
             if (listProblem.empty()) {
                 arena.Reset();
                 ReadWholeFileInto(written, text);
-                resultProblem = parseProblemInPlace(text);
+                resultProblem = parseProblemInPlace(text, Parsed::Result);
             }
         }
         if (!listProblem.empty())
@@ -630,7 +661,7 @@ void AdminListFile::FormatXML() {
     if (sideBySide) { // the text is not read again: it is parsed while the result is written and parsed
         const auto parseList = [&text] {
             ParseArena arena(3 * text.size());
-            return parseProblemInPlace(text);
+            return parseProblemInPlace(text, Parsed::List);
         };
         try {
             listCheck = std::async(std::launch::async, parseList);

@@ -100,6 +100,8 @@ TEST_F(FormatXml, WhatCannotBeFormattedSafelyIsLeftAsItWas) {
         ReadText(std::filesystem::path(BRIO_TEST_DATA) / "parses-only-once-formatted.xml"),
         "<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\"/></TAREAS></TAREAS>",
         utf16, // the reader takes it, but line breaks of single bytes would break it
+        // The reader takes a raw "<" in a value, which a line break would change.
+        "<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\" commandLine=\"x <y\"/></TAREAS>",
     };
     for (const std::size_t inMemoryUpTo : kBothWays) {
         AdminListFile formatter = list();
@@ -127,8 +129,9 @@ TEST_F(FormatXml, OutputIsLinearParsesAndSettlesInOneRun) {
         "applicationName=\"b\"/></TAREAS>",
         // A long first line without markup before the root.
         std::string(30, ' ') + "<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\"/></TAREAS>",
-        // Windows-1252 bytes pass unchanged.
-        "<TAREAS briopath=\"\"><TAREA name=\"A\xF1o\" applicationName=\"b\"/></TAREAS>",
+        // Windows-1252 bytes and escaped or plain markup characters in values pass unchanged.
+        "<TAREAS briopath=\"\"><TAREA name=\"A\xF1o\" applicationName=\"b\" commandLine=\"x &lt; y/> "
+        "z\"/></TAREAS>",
     };
     for (const std::string& text : cases) {
         std::string results[2];
@@ -147,7 +150,8 @@ TEST_F(FormatXml, OutputIsLinearParsesAndSettlesInOneRun) {
         }
         EXPECT_EQ(results[0], results[1]) << "formatted in memory or straight into the file, the same";
     }
-    EXPECT_NE(readList().find("A\xF1o"), std::string::npos);
+    EXPECT_NE(readList().find("A\xF1o\" applicationName=\"b\" commandLine=\"x &lt; y/> z\"/>"),
+              std::string::npos);
 }
 
 TEST_F(FormatXml, AStaleTemporaryIsRemovedAndNeverWrittenThrough) {
