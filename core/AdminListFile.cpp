@@ -7,12 +7,12 @@
 #include "ListDocument.h"
 #include "ListEntryIndex.h"
 #include "ListFileLock.h"
+#include "MarkupScan.h"
 #include "ParseArena.h"
 #include "SystemMessages.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <future>
 #include <system_error>
 #include <unordered_map>
@@ -507,35 +507,10 @@ std::size_t keptPrefix(std::string_view text) {
     return at;
 }
 
-// The name of the first element attribute whose value holds a raw "<", which the reader takes but the
-// formatter would break in two; empty when there is none.
-std::string attributeWithRawLessThan(const pugi::xml_document& doc) {
-    pugi::xml_node node = doc.first_child();
-    while (node) {
-        if (node.type() == pugi::node_element) {
-            for (const pugi::xml_attribute attribute : node.attributes()) {
-                if (std::strchr(attribute.value(), '<'))
-                    return attribute.name();
-            }
-        }
-        if (node.first_child()) {
-            node = node.first_child();
-            continue;
-        }
-        while (node && !node.next_sibling())
-            node = node.parent();
-        if (node)
-            node = node.next_sibling();
-    }
-    return {};
-}
-
-enum class Parsed { List, Result };
-
-// Why a text cannot be the list file (parse error, in Spanish), or empty when it parses; a list must also
-// come through the formatter with its values unchanged. The text is parsed where it lies, without a copy,
-// and is no longer the same text afterwards.
-std::string parseProblemInPlace(std::string& text, Parsed what) {
+// Why a text cannot be the list file (parse error, in Spanish), or empty when it parses; a list whose
+// values hold a raw "<" at `rawLessThan` cannot be formatted either. The text is parsed where it lies,
+// without a copy, and is no longer the same text afterwards.
+std::string parseProblemInPlace(std::string& text, std::size_t rawLessThan = std::string::npos) {
     pugi::xml_document doc;
     const pugi::xml_parse_result result =
         doc.load_buffer_inplace(text.data(), text.size(),
@@ -546,9 +521,9 @@ std::string parseProblemInPlace(std::string& text, Parsed what) {
         return XmlParseStatusText(result.status) + " (posición " + std::to_string(result.offset) + ")";
     if (!doc.document_element())
         return "no tiene elemento raíz";
-    if (what == Parsed::List) {
-        if (const std::string name = attributeWithRawLessThan(doc); !name.empty())
-            return "el atributo «" + name + "» lleva un «<» sin escapar, que el formato partiría";
+    if (rawLessThan != std::string::npos) {
+        return "un valor lleva un «<» sin escapar (posición " + std::to_string(rawLessThan) +
+               "), que el formato partiría";
     }
     return {};
 }
@@ -594,27 +569,42 @@ void AdminListFile::FormatXML() {
         return;
     // Both must parse: line breaks before tags can turn bytes that do not parse into a file that does.
     // They are parsed while the disk takes in the result, each where it lies. A list of moderate size is
-    // formatted in memory, and the list and the result are parsed side by side on two threads. A bigger one
-    // is parsed one at a time: the result is read back from the temporary file into the text's room, so that
-    // the text, the result and a parsed document are never all held at once.
+    // formatted in memory, and checked on a thread of its own: scanned while it is formatted, parsed once the
+    // formatter is done with it, beside the result's parse. A bigger one is checked on this thread, one text
+    // at a time: the result is read back from the temporary file into the text's room, so that the text, the
+    // result and a parsed document are never all held at once.
     const bool sideBySide = text.size() <= formatInMemoryUpTo_;
     std::string formatted;
-    std::future<std::string> listCheck; // side by side: the list's parse, on its own thread
+    std::future<std::string> listCheck;
+    std::promise<void> textFormatted; // ends before listCheck: a check still waiting for it then stops
+    if (sideBySide) {
+        const auto checkList = [&text, done = textFormatted.get_future().share()] {
+            const std::size_t rawLessThan = RawLessThanInValue(text);
+            done.get();
+            ParseArena arena(3 * text.size()); // a list's document takes about twice its text
+            return parseProblemInPlace(text, rawLessThan);
+        };
+        try {
+            listCheck = std::async(std::launch::async, checkList);
+        } catch (const std::system_error&) { // no thread to be had: checked here, once the result is written
+            listCheck = std::async(std::launch::deferred, checkList);
+        }
+    }
     const SaveCheck check = [&](const fs::path& written) {
         std::string listProblem;
         std::string resultProblem;
         if (sideBySide) {
-            ParseArena arena(3 * formatted.size()); // a list's document takes about twice its text
-            resultProblem = parseProblemInPlace(formatted, Parsed::Result);
+            ParseArena arena(3 * formatted.size());
+            resultProblem = parseProblemInPlace(formatted);
             listProblem = listCheck.get();
         } else {
             formatted = std::string();
             ParseArena arena(3 * text.size());
-            listProblem = parseProblemInPlace(text, Parsed::List);
+            listProblem = parseProblemInPlace(text, RawLessThanInValue(text));
             if (listProblem.empty()) {
                 arena.Reset();
                 ReadWholeFileInto(written, text);
-                resultProblem = parseProblemInPlace(text, Parsed::Result);
+                resultProblem = parseProblemInPlace(text);
             }
         }
         if (!listProblem.empty())
@@ -658,17 +648,7 @@ void AdminListFile::FormatXML() {
         return;
     if (formatted.empty())
         refuse("el resultado estaría vacío"); // a list is never replaced by an empty file
-    if (sideBySide) { // the text is not read again: it is parsed while the result is written and parsed
-        const auto parseList = [&text] {
-            ParseArena arena(3 * text.size());
-            return parseProblemInPlace(text, Parsed::List);
-        };
-        try {
-            listCheck = std::async(std::launch::async, parseList);
-        } catch (const std::system_error&) { // no thread to be had: parsed here, once the result is
-            listCheck = std::async(std::launch::deferred, parseList);
-        }
-    }
+    textFormatted.set_value();                // the text is not read again here: its check may parse it
     WriteFileAtomically(listFile_, formatted, temporary, 0666, check);
 }
 

@@ -102,6 +102,7 @@ TEST_F(FormatXml, WhatCannotBeFormattedSafelyIsLeftAsItWas) {
         utf16, // the reader takes it, but line breaks of single bytes would break it
         // The reader takes a raw "<" in a value, which a line break would change.
         "<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\" commandLine=\"x <y\"/></TAREAS>",
+        "<TAREAS briopath=\"\"><TAREA name='a' applicationName='b\"' commandLine='x\"<y'/></TAREAS>",
     };
     for (const std::size_t inMemoryUpTo : kBothWays) {
         AdminListFile formatter = list();
@@ -127,6 +128,11 @@ TEST_F(FormatXml, OutputIsLinearParsesAndSettlesInOneRun) {
         // The declaration stays first; comments stay.
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!-- lista --><TAREAS briopath=\"\"><TAREA name=\"a\" "
         "applicationName=\"b\"/></TAREAS>",
+        // Quotes and "<" outside values leave them to the formatter: document type, comment, instruction,
+        // CDATA.
+        "<!DOCTYPE TAREAS [<!ENTITY e \"a<b>\"> <!-- x\"[ -->]><!-- \"<a\" --><TAREAS briopath=\"\"><?pi "
+        "a=\"<\"?>"
+        "<TAREA name=\"a\" applicationName=\"b\"/><![CDATA[ \"<x ]]></TAREAS>",
         // A long first line without markup before the root.
         std::string(30, ' ') + "<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"b\"/></TAREAS>",
         // Windows-1252 bytes and escaped or plain markup characters in values pass unchanged.
