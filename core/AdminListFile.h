@@ -61,9 +61,10 @@ public:
     void RemoveBrioTask(const std::string& TaskName);
 
     // Rewrites the list file with one tag per line and tab indentation; a formatted file is left alone.
-    // Only a file that parses and is 8-bit text is formatted, the result must parse and settle in this
-    // one run (indentation stops deepening at 16 tabs), and an XML declaration stays first; otherwise
-    // the file is left as it was and error 75 says why.
+    // Only a file that parses, is 8-bit text and holds no raw "<" in a value (which a line break would
+    // change) is formatted, the result must parse and settle in this one run (indentation stops deepening
+    // at 16 tabs), and an XML declaration stays first; otherwise the file is left as it was and error 75
+    // says why.
     void FormatXML();
     // One pass of the formatter over `text` into `out`; false when it leaves the text alone.
     bool FormatText(std::string_view text, std::string& out);
