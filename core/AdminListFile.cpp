@@ -570,25 +570,30 @@ void AdminListFile::FormatXML() {
     // Both must parse: line breaks before tags can turn bytes that do not parse into a file that does.
     // They are parsed while the disk takes in the result, each where it lies. A list of moderate size is
     // formatted in memory, and checked on a thread of its own: scanned while it is formatted, parsed once the
-    // formatter is done with it, beside the result's parse. A bigger one is checked on this thread, one text
-    // at a time: the result is read back from the temporary file into the text's room, so that the text, the
-    // result and a parsed document are never all held at once.
+    // formatter is done with it, beside the result's parse. A bigger one is only scanned on another thread,
+    // and parsed on this one, one text at a time: the result is read back from the temporary file into the
+    // text's room, so that the text, the result and a parsed document are never all held at once.
     const bool sideBySide = text.size() <= formatInMemoryUpTo_;
+    const auto onAnotherThread = [](auto work) {
+        try {
+            return std::async(std::launch::async, work);
+        } catch (const std::system_error&) { // no thread to be had: done here, when its result is asked for
+            return std::async(std::launch::deferred, work);
+        }
+    };
     std::string formatted;
     std::future<std::string> listCheck;
+    std::future<std::size_t> valueScan;
     std::promise<void> textFormatted; // ends before listCheck: a check still waiting for it then stops
     if (sideBySide) {
-        const auto checkList = [&text, done = textFormatted.get_future().share()] {
+        listCheck = onAnotherThread([&text, done = textFormatted.get_future().share()] {
             const std::size_t rawLessThan = RawLessThanInValue(text);
             done.get();
             ParseArena arena(3 * text.size()); // a list's document takes about twice its text
             return parseProblemInPlace(text, rawLessThan);
-        };
-        try {
-            listCheck = std::async(std::launch::async, checkList);
-        } catch (const std::system_error&) { // no thread to be had: checked here, once the result is written
-            listCheck = std::async(std::launch::deferred, checkList);
-        }
+        });
+    } else {
+        valueScan = onAnotherThread([&text] { return RawLessThanInValue(text); });
     }
     const SaveCheck check = [&](const fs::path& written) {
         std::string listProblem;
@@ -600,7 +605,7 @@ void AdminListFile::FormatXML() {
         } else {
             formatted = std::string();
             ParseArena arena(3 * text.size());
-            listProblem = parseProblemInPlace(text, RawLessThanInValue(text));
+            listProblem = parseProblemInPlace(text, valueScan.get());
             if (listProblem.empty()) {
                 arena.Reset();
                 ReadWholeFileInto(written, text);
