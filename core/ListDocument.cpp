@@ -69,6 +69,28 @@ std::size_t wholeCharacters(std::string_view text) {
     return text.size();
 }
 
+// Whether every name and value the document keeps is valid UTF-8.
+bool KeepsOnlyUtf8(const pugi::xml_document& doc) {
+    pugi::xml_node node = doc.first_child();
+    while (node) {
+        if (!IsValidUtf8(node.name()) || !IsValidUtf8(node.value()))
+            return false;
+        for (const pugi::xml_attribute attribute : node.attributes()) {
+            if (!IsValidUtf8(attribute.name()) || !IsValidUtf8(attribute.value()))
+                return false;
+        }
+        if (node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node && !node.next_sibling())
+            node = node.parent();
+        if (node)
+            node = node.next_sibling();
+    }
+    return true;
+}
+
 } // namespace
 
 ListDocument::ListDocument(fs::path file) : file_(std::move(file)) {}
@@ -86,12 +108,28 @@ bool ListDocument::Load(Use use) {
         throw;
     }
     form_ = formOf(content, bom_);
-    if (form_ == TextForm::Windows1252)
-        content = Windows1252ToUtf8(content); // written back as it came by Save
-    const pugi::xml_parse_result result =
-        doc_.load_buffer_inplace(content.data(), content.size(),
-                                 use == Use::Read ? kParseOptions & ~pugi::parse_ws_pcdata : kParseOptions,
-                                 form_ == TextForm::Wide ? pugi::encoding_auto : pugi::encoding_utf8);
+    const auto parse = [&](std::string& text) {
+        return doc_.load_buffer_inplace(text.data(), text.size(),
+                                        use == Use::Read ? kParseOptions & ~pugi::parse_ws_pcdata
+                                                         : kParseOptions,
+                                        form_ == TextForm::Wide ? pugi::encoding_auto : pugi::encoding_utf8);
+    };
+    pugi::xml_parse_result result;
+    if (form_ == TextForm::Windows1252) {
+        // Only bytes the document keeps decide: bytes a save drops (after a NUL, text outside the root) must
+        // not, or the saved file would read as UTF-8 next time, and its names otherwise.
+        std::string asUtf8 = content;
+        result = parse(asUtf8);
+        if (result && KeepsOnlyUtf8(doc_)) {
+            form_ = TextForm::Utf8;
+            content.swap(asUtf8);
+        } else {
+            content = Windows1252ToUtf8(content); // written back as it came by Save
+            result = parse(content);
+        }
+    } else {
+        result = parse(content);
+    }
     encoding_ = form_ == TextForm::Wide ? result.encoding : pugi::encoding_utf8;
     if (!result || !doc_.document_element())
         content = ReadWholeFile(file_); // parsing in place changed the text; the message needs the original

@@ -116,6 +116,13 @@ TEST_F(ListEdit, SavesKeepWhatTheFileHoldsBesidesEntriesAndItsEncoding) {
         // Windows-1252 bytes are read as such and written back unchanged.
         {"<TAREAS briopath=\"\">" + entry + "</TAREAS>",
          "<TAREAS briopath=\"\"><TAREA name=\"A\xF1o\" applicationName=\"x\" disabled=\"1\"/></TAREAS>"},
+        // Bytes that are not UTF-8 only where a save drops them (after a NUL, or outside the root) leave a
+        // UTF-8 list UTF-8, so that it reads the same once saved.
+        {"<TAREAS briopath=\"\"><TAREA name=\"Año\" applicationName=\"x\"/></TAREAS>" +
+             std::string("\0\xF1", 2),
+         "<TAREAS briopath=\"\"><TAREA name=\"Año\" applicationName=\"x\" disabled=\"1\"/></TAREAS>"},
+        {"<TAREAS briopath=\"\"><TAREA name=\"Año\" applicationName=\"x\"/></TAREAS>fin \xF1",
+         "<TAREAS briopath=\"\"><TAREA name=\"Año\" applicationName=\"x\" disabled=\"1\"/></TAREAS>"},
     };
     for (const Case& c : cases) {
         writeList(c.before);
@@ -123,6 +130,7 @@ TEST_F(ListEdit, SavesKeepWhatTheFileHoldsBesidesEntriesAndItsEncoding) {
         ASSERT_EQ(l.getXMLTaskList().at(0).Name(), "Año");
         l.SetXMLAttr("Año", "disabled", "1");
         EXPECT_EQ(readList(), c.after);
+        EXPECT_EQ(list().getXMLTaskList().at(0).Name(), "Año") << "read the same once saved";
     }
     // UTF-16 stays UTF-16.
     std::string wide = "\xFF\xFE";
