@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -43,6 +44,18 @@ bool startsWith(std::string_view bytes, std::string_view prefix) {
     return bytes.substr(0, prefix.size()) == prefix;
 }
 
+// Whether the text opens with an XML declaration whose encoding is Windows-1252.
+bool declaresWindows1252(std::string_view bytes) {
+    const std::size_t close = bytes.substr(0, 256).find("?>");
+    if (!startsWith(bytes, "<?xml") || close == std::string_view::npos)
+        return false;
+    std::string declaration(bytes.substr(0, close));
+    std::transform(declaration.begin(), declaration.end(), declaration.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return declaration.find("encoding=\"windows-1252\"") != std::string::npos ||
+           declaration.find("encoding='windows-1252'") != std::string::npos;
+}
+
 // How the file's bytes hold its text: 8-bit text is UTF-8 when it is valid UTF-8, else Windows-1252;
 // UTF-16 and UTF-32 are left to the XML library to recognise.
 ListDocument::TextForm formOf(std::string_view bytes, bool& bom) {
@@ -51,7 +64,23 @@ ListDocument::TextForm formOf(std::string_view bytes, bool& bom) {
     if (startsWith(bytes, "\xFE\xFF") || startsWith(bytes, "\xFF\xFE") ||
         bytes.substr(0, 4).find('\0') != std::string_view::npos)
         return ListDocument::TextForm::Wide;
+    if (!bom && declaresWindows1252(bytes))
+        return ListDocument::TextForm::Windows1252;
     return IsValidUtf8(bytes) ? ListDocument::TextForm::Utf8 : ListDocument::TextForm::Windows1252;
+}
+
+// A list read as Windows-1252 says so in its declaration once saved: without it, an edit that took away
+// its last bytes that are not UTF-8 would have the next read take the rest as UTF-8.
+void declareWindows1252(pugi::xml_document& doc) {
+    pugi::xml_node declaration = doc.first_child();
+    if (declaration.type() != pugi::node_declaration)
+        declaration = doc.prepend_child(pugi::node_declaration);
+    if (!declaration.attribute("version"))
+        declaration.prepend_attribute("version") = "1.0";
+    pugi::xml_attribute encoding = declaration.attribute("encoding");
+    if (!encoding)
+        encoding = declaration.insert_attribute_after("encoding", declaration.attribute("version"));
+    encoding = "windows-1252";
 }
 
 // The length of the part of `text` that ends on a whole UTF-8 character.
@@ -115,7 +144,8 @@ bool ListDocument::Load(Use use) {
                                         form_ == TextForm::Wide ? pugi::encoding_auto : pugi::encoding_utf8);
     };
     pugi::xml_parse_result result;
-    if (form_ == TextForm::Windows1252) {
+    bool parsed = false;
+    if (form_ == TextForm::Windows1252 && !declaresWindows1252(content)) {
         // Only bytes the document keeps decide: bytes a save drops (after a NUL, text outside the root) must
         // not, or the saved file would read as UTF-8 next time, and its names otherwise.
         std::string asUtf8 = content;
@@ -123,11 +153,15 @@ bool ListDocument::Load(Use use) {
         if (result && KeepsOnlyUtf8(doc_)) {
             form_ = TextForm::Utf8;
             content.swap(asUtf8);
-        } else {
-            content = Windows1252ToUtf8(content); // written back as it came by Save
-            result = parse(content);
+            parsed = true;
         }
-    } else {
+    }
+    if (form_ == TextForm::Windows1252) {
+        content = Windows1252ToUtf8(content); // written back as it came by Save
+        result = parse(content);
+        if (result && use == Use::Change)
+            declareWindows1252(doc_);
+    } else if (!parsed) {
         result = parse(content);
     }
     encoding_ = form_ == TextForm::Wide ? result.encoding : pugi::encoding_utf8;

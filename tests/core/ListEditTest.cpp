@@ -113,9 +113,10 @@ TEST_F(ListEdit, SavesKeepWhatTheFileHoldsBesidesEntriesAndItsEncoding) {
          "<TAREA name=\"Año\" applicationName=\"x\" disabled=\"0\"/></TAREAS>",
          "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!-- copia --><TAREAS briopath=\"\"><!-- a -->"
          "<TAREA name=\"Año\" applicationName=\"x\" disabled=\"1\"/></TAREAS>"},
-        // Windows-1252 bytes are read as such and written back unchanged.
+        // Windows-1252 bytes are read as such and written back unchanged, under a declaration that says so.
         {"<TAREAS briopath=\"\">" + entry + "</TAREAS>",
-         "<TAREAS briopath=\"\"><TAREA name=\"A\xF1o\" applicationName=\"x\" disabled=\"1\"/></TAREAS>"},
+         "<?xml version=\"1.0\" encoding=\"windows-1252\"?><TAREAS briopath=\"\"><TAREA name=\"A\xF1o\" "
+         "applicationName=\"x\" disabled=\"1\"/></TAREAS>"},
         // Bytes that are not UTF-8 only where a save drops them (after a NUL, or outside the root) leave a
         // UTF-8 list UTF-8, so that it reads the same once saved.
         {"<TAREAS briopath=\"\"><TAREA name=\"Año\" applicationName=\"x\"/></TAREAS>" +
@@ -132,6 +133,11 @@ TEST_F(ListEdit, SavesKeepWhatTheFileHoldsBesidesEntriesAndItsEncoding) {
         EXPECT_EQ(readList(), c.after);
         EXPECT_EQ(list().getXMLTaskList().at(0).Name(), "Año") << "read the same once saved";
     }
+    // Once the last bytes that are not UTF-8 are gone, the declaration keeps the rest Windows-1252.
+    writeList("<TAREAS briopath=\"\">" + entry +
+              "<TAREA name=\"X\xC3\xB1\" applicationName=\"x\"/></TAREAS>");
+    list().RemoveBrioTask("Año");
+    EXPECT_EQ(list().getXMLTaskList().at(0).Name(), "X\xC3\x83\xC2\xB1");
     // UTF-16 stays UTF-16.
     std::string wide = "\xFF\xFE";
     for (char ch : std::string("<TAREAS briopath=\"\"><TAREA name=\"a\" applicationName=\"x\"/></TAREAS>"))
