@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "BlockSink.h"
 #include "BrioError.h"
+#include "DocumentOrder.h"
 #include "SystemMessages.h"
 #include "Windows1252.h"
 
@@ -100,22 +101,13 @@ std::size_t wholeCharacters(std::string_view text) {
 
 // Whether every name and value the document keeps is valid UTF-8.
 bool KeepsOnlyUtf8(const pugi::xml_document& doc) {
-    pugi::xml_node node = doc.first_child();
-    while (node) {
+    for (pugi::xml_node node = doc.first_child(); node; node = NextInDocumentOrder(node)) {
         if (!IsValidUtf8(node.name()) || !IsValidUtf8(node.value()))
             return false;
         for (const pugi::xml_attribute attribute : node.attributes()) {
             if (!IsValidUtf8(attribute.name()) || !IsValidUtf8(attribute.value()))
                 return false;
         }
-        if (node.first_child()) {
-            node = node.first_child();
-            continue;
-        }
-        while (node && !node.next_sibling())
-            node = node.parent();
-        if (node)
-            node = node.next_sibling();
     }
     return true;
 }

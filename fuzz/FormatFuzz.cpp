@@ -3,6 +3,7 @@
 // or made in memory, its result is what passes of the formatter over the text give.
 #include "AdminListFile.h"
 #include "BrioError.h"
+#include "DocumentOrder.h"
 #include "FuzzSupport.h"
 #include "ListDocument.h"
 
@@ -43,19 +44,10 @@ std::string attributesOf(const std::string& text) {
     pugi::xml_document doc;
     doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
     std::string all;
-    pugi::xml_node node = doc.first_child();
-    while (node) {
+    for (pugi::xml_node node = doc.first_child(); node; node = NextInDocumentOrder(node)) {
         for (const pugi::xml_attribute attribute : node.attributes())
             all.append(attribute.name()).append("=").append(attribute.value()).append("\n");
         all += "/\n";
-        if (node.first_child()) {
-            node = node.first_child();
-            continue;
-        }
-        while (node && !node.next_sibling())
-            node = node.parent();
-        if (node)
-            node = node.next_sibling();
     }
     return all;
 }
