@@ -69,7 +69,7 @@ public:
     // One pass of the formatter over `text` into `out`; false when it leaves the text alone.
     bool FormatText(std::string_view text, std::string& out);
     // A list up to this size is formatted in memory and checked on two threads; a bigger one is formatted
-    // straight into its file and checked on one, holding about half the memory. Tests take either way.
+    // straight into its file and checked on one, holding less than half the memory. Tests take either way.
     static constexpr std::size_t kFormatInMemoryUpTo = std::size_t{16} << 20;
     void SetFormatInMemoryUpTo(std::size_t bytes) { formatInMemoryUpTo_ = bytes; }
 
