@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "BrioError.h"
 #include "SystemMessages.h"
+#include "TaskName.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -21,6 +22,17 @@ namespace brio {
 namespace {
 
 constexpr std::string_view kRequestSuffix = ".run";
+// A request holds one task name of at most 200 bytes.
+constexpr std::size_t kMaxRequest = 1024;
+
+// A file name as it may appear in a message: control characters shown as "?".
+std::string PrintableText(std::string_view text) {
+    std::string shown(text);
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return shown;
+}
 
 std::string pidIn(int fd) {
     char buffer[32] = {};
@@ -34,30 +46,37 @@ std::string pidIn(int fd) {
 } // namespace
 
 RunnerLock::RunnerLock(const StateFolder& state) {
-    const fs::path file = state.LockFile();
-    fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd_ < 0)
+    const TrustedFolder root = state.Root();
+    const fs::path file = root.PathOf("runner.pid");
+    fd_.reset(
+        ::openat(root.Fd(), "runner.pid", O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+    if (!fd_)
         throw BrioError(err::PathFileAccess,
-                        "no se puede abrir «" + file.string() + "»: " + SystemErrorText(errno));
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        const std::string other = pidIn(fd_);
-        ::close(fd_);
-        fd_ = -1;
+                        "no se puede abrir «" + file.string() +
+                            "»: " + (errno == ELOOP ? "es un enlace simbólico" : SystemErrorText(errno)));
+    struct stat info {};
+    if (::fstat(fd_.get(), &info) != 0)
+        throw BrioError(err::PathFileAccess,
+                        "no se puede leer «" + file.string() + "»: " + SystemErrorText(errno));
+    if (std::string why = FileRuleProblem(info, FileRule{root.Owner(), 4096});
+        !why.empty() && (!S_ISREG(info.st_mode) || info.st_nlink > 1 || info.st_uid != root.Owner()))
+        throw FolderRuleError("el archivo «" + file.string() + "» no es seguro: " + why);
+    ::fchmod(fd_.get(), 0600); // nobody else may open it, so nobody else may hold its lock
+    if (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
+        const std::string other = pidIn(fd_.get());
         throw BrioError(err::PermissionDenied, "ya hay un ejecutor en marcha para este almacén de tareas" +
                                                    (other.empty() ? "" : " (proceso " + other + ")"));
     }
     const std::string pid = std::to_string(::getpid()) + "\n";
-    if (::ftruncate(fd_, 0) != 0 ||
-        ::pwrite(fd_, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size()))
+    if (::ftruncate(fd_.get(), 0) != 0 ||
+        ::pwrite(fd_.get(), pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size()))
         throw BrioError(err::PathFileAccess,
                         "no se puede escribir «" + file.string() + "»: " + SystemErrorText(errno));
 }
 
 RunnerLock::~RunnerLock() {
-    if (fd_ >= 0) {
-        (void)::ftruncate(fd_, 0);
-        ::close(fd_);
-    }
+    if (fd_)
+        (void)::ftruncate(fd_.get(), 0);
 }
 
 std::optional<int> RunningRunner(const StateFolder& state) {
@@ -83,10 +102,10 @@ fs::path RequestRun(const StateFolder& state, const std::string& name) {
     const std::string id =
         std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(now).count()) + "-" +
         std::to_string(::getpid()) + "-" + std::to_string(random() % 1000000);
-    const fs::path request = state.RequestFolder() / (id + std::string(kRequestSuffix));
-    // The temporary name does not end in ".run", so the runner never reads half a request.
-    WriteFileAtomically(request, name, state.RequestFolder() / ("." + id + ".tmp"), 0600);
-    return request;
+    // The temporary's name begins with a dot, so the runner never reads half a request.
+    const TrustedFolder requests = state.Requests();
+    requests.Write(id + std::string(kRequestSuffix), name, 0600, false);
+    return requests.PathOf(id + std::string(kRequestSuffix));
 }
 
 bool WaitForPickup(const fs::path& request, std::chrono::milliseconds timeout) {
@@ -112,24 +131,32 @@ int StartThroughRunner(const StateFolder& state, const std::string& name, std::c
     return pid;
 }
 
-std::vector<std::string> TakeRequests(const StateFolder& state) {
-    std::vector<fs::path> files;
-    std::error_code ec;
-    for (const fs::directory_entry& entry : fs::directory_iterator(state.RequestFolder(), ec)) {
-        const std::string file = entry.path().filename().string();
-        if (file.front() != '.' && file.ends_with(kRequestSuffix))
-            files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end()); // the names start with the instant of the request
+std::vector<std::string> TakeRequests(const StateFolder& state, std::vector<std::string>* problems) {
     std::vector<std::string> names;
-    for (const fs::path& file : files) {
-        try {
-            std::string name = ReadWholeFile(file);
-            if (!name.empty())
-                names.push_back(std::move(name));
-        } catch (const BrioError&) {
-        }
-        fs::remove(file, ec);
+    TrustedFolder requests;
+    try {
+        requests = state.Requests();
+    } catch (const BrioError& e) {
+        if (problems)
+            problems->push_back(e.description());
+        return names;
+    }
+    std::vector<std::string> files;
+    for (std::string& file : requests.Names())
+        if (file.front() != '.' && file.ends_with(kRequestSuffix))
+            files.push_back(std::move(file));
+    std::sort(files.begin(), files.end()); // the names start with the instant of the request
+    for (const std::string& file : files) {
+        std::string name;
+        std::string problem;
+        const FileRead read = requests.Read(file, FileRule{requests.Owner(), kMaxRequest}, name, problem);
+        if (read == FileRead::Ok && !TaskNameProblem(name).empty())
+            problem = "no nombra una tarea válida";
+        if (read == FileRead::Ok && problem.empty())
+            names.push_back(std::move(name));
+        else if (read != FileRead::Missing && problems)
+            problems->push_back("se descarta la petición «" + PrintableText(file) + "»: " + problem);
+        requests.Remove(file);
     }
     return names;
 }

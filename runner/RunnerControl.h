@@ -14,14 +14,15 @@ namespace brio {
 // process id. One runner per store; the lock goes with the process, however it ends.
 class RunnerLock {
 public:
-    // Takes the lock; another runner on the same state folder is BrioError 70 naming its process.
+    // Takes the lock in the opened state folder (the file private to the runner); another runner on the
+    // same state folder is BrioError 70 naming its process.
     explicit RunnerLock(const StateFolder& state);
     ~RunnerLock();
     RunnerLock(const RunnerLock&) = delete;
     RunnerLock& operator=(const RunnerLock&) = delete;
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;
 };
 
 // The process id of the runner working on this state folder; none when no runner runs.
@@ -37,7 +38,9 @@ bool WaitForPickup(const std::filesystem::path& request, std::chrono::millisecon
 // process id. No runner, or one that does not take the request within `wait`, is BrioError 91.
 int StartThroughRunner(const StateFolder& state, const std::string& name, std::chrono::milliseconds wait);
 
-// The runner's side: the task names of the waiting requests, oldest first, each request removed.
-std::vector<std::string> TakeRequests(const StateFolder& state);
+// The runner's side: the task names of the waiting requests, oldest first, each request removed. Only
+// small regular files of the folder's owner with one name are read; why any other was thrown away
+// goes to `problems`, without its content.
+std::vector<std::string> TakeRequests(const StateFolder& state, std::vector<std::string>* problems = nullptr);
 
 } // namespace brio

@@ -79,8 +79,14 @@ bool RunnerCore::IsRunning(const std::string& name) const {
                        [&](const auto& item) { return item.second.name == name; });
 }
 
+uid_t RunnerCore::owner() const {
+    return options_.launch.systemMode ? 0 : ::geteuid();
+}
+
 void RunnerCore::Start() {
-    state_.Ensure();
+    if (!state_.IsOpen())
+        state_.Open(owner());
+    storeFolder_ = TrustedFolder::Open(store_, owner(), FolderAccess::Private, false);
     Rescan();
     const Instant now = clock_.Now();
     for (auto& [name, entry] : tasks_) {
@@ -107,30 +113,30 @@ void RunnerCore::Start() {
 }
 
 void RunnerCore::Rescan() {
-    if (options_.launch.systemMode) {
-        std::string problem = StoreFolderProblem(store_);
-        if (!problem.empty()) {
-            if (problem != storeProblem_)
-                say("no se ejecuta ninguna tarea: el almacén de tareas «" + store_.string() + "» " + problem);
-            storeProblem_ = problem;
-            while (!tasks_.empty())
-                remove(tasks_.begin()->first);
-            return;
+    // The store is reached through the descriptor opened at the start; only a store that was removed
+    // and made again is opened, and checked, anew.
+    std::string problem = storeFolder_.Recheck();
+    if (!problem.empty()) {
+        try {
+            storeFolder_ = TrustedFolder::Open(store_, owner(), FolderAccess::Private, false);
+            problem.clear();
+        } catch (const BrioError& e) {
+            problem = e.description();
         }
-        storeProblem_.clear();
     }
-    std::set<std::string> present;
-    if (DIR* dir = ::opendir(store_.c_str())) {
-        while (const dirent* item = ::readdir(dir)) {
-            const std::string_view file = item->d_name;
-            if (file.size() > kJobSuffix.size() && file.ends_with(kJobSuffix) && file.front() != '.')
-                present.emplace(file.substr(0, file.size() - kJobSuffix.size()));
-        }
-        ::closedir(dir);
-    } else {
-        say("no se puede leer el almacén de tareas «" + store_.string() + "»: " + SystemErrorText(errno));
+    if (!problem.empty()) {
+        if (problem != storeProblem_)
+            say("no se ejecuta ninguna tarea: el almacén de tareas «" + store_.string() + "»: " + problem);
+        storeProblem_ = problem;
+        while (!tasks_.empty())
+            remove(tasks_.begin()->first);
         return;
     }
+    storeProblem_.clear();
+    std::set<std::string> present;
+    for (const std::string& file : storeFolder_.Names())
+        if (file.size() > kJobSuffix.size() && file.ends_with(kJobSuffix) && file.front() != '.')
+            present.emplace(file.substr(0, file.size() - kJobSuffix.size()));
     std::vector<std::string> gone;
     for (const auto& [name, entry] : tasks_)
         if (!present.count(name))
@@ -156,12 +162,14 @@ void RunnerCore::TaskFileChanged(const std::string& fileName) {
 void RunnerCore::refresh(const std::string& name, bool starting) {
     if (!TaskNameProblem(name).empty())
         return; // the store itself reports such files
-    const fs::path file = store_ / (name + std::string(kJobSuffix));
-    FileStamp stamp;
-    if (!StampOf(file, stamp)) {
+    const std::string fileName = name + std::string(kJobSuffix);
+    const fs::path file = store_ / fileName;
+    const std::optional<struct stat> info = storeFolder_.Status(fileName);
+    if (!info) {
         remove(name);
         return;
     }
+    const FileStamp stamp = StampOf(*info);
     auto found = tasks_.find(name);
     if (found != tasks_.end() && found->second.stamp == stamp)
         return;
@@ -185,7 +193,7 @@ void RunnerCore::refresh(const std::string& name, bool starting) {
     TaskFile read;
     std::string problem;
     bool missing = false;
-    if (!ReadTaskFile(file, options_.launch.systemMode, read, problem, missing)) {
+    if (!ReadTaskFile(storeFolder_, fileName, read, problem, missing)) {
         if (missing) {
             remove(name);
             return;
@@ -353,21 +361,17 @@ void RunnerCore::launch(Entry& entry, Instant now, std::optional<Instant> killAt
     }
     Run run;
     try {
-        run.logPath = state_.NewLog(entry.name, now).string();
+        NewLogFile log = state_.CreateLog(entry.name, now);
+        run.logPath = log.path.string();
+        run.log = log.fd.release();
     } catch (const BrioError& e) {
         failed("No se puede crear el registro de la ejecución: " + e.description(), runresult::launchFailed);
-        return;
-    }
-    run.log = ::open(run.logPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (run.log < 0) {
-        failed("No se puede crear el registro «" + run.logPath + "»: " + SystemErrorText(errno),
-               runresult::launchFailed);
         return;
     }
     const StartedProcess started = launcher_.Start(*plan);
     if (started.pid < 0) {
         ::close(run.log);
-        ::unlink(run.logPath.c_str());
+        state_.RemoveLog(entry.name, fs::path(run.logPath).filename().string());
         failed("No se puede iniciar: " + started.failure, runresult::launchFailed);
         return;
     }

@@ -40,8 +40,10 @@ public:
     RunnerCore(const RunnerCore&) = delete;
     RunnerCore& operator=(const RunnerCore&) = delete;
 
-    // Reads the store and the tasks' states: starts missed while no runner ran are recorded as missed,
-    // runs a previous runner left are closed, and on a new boot the start-up triggers fire.
+    // Opens the state folder (when the caller has not) and the store as trusted folders, then reads the
+    // store and the tasks' states: starts missed while no runner ran are recorded as missed, runs a
+    // previous runner left are closed, and on a new boot the start-up triggers fire. A folder that breaks
+    // the rule of trusted folders is FolderRuleError.
     void Start();
     // Reads the folder again: new, changed and removed task files.
     void Rescan();
@@ -74,6 +76,8 @@ public:
     void Stop(std::chrono::milliseconds wait);
 
     const StateFolder& State() const noexcept { return state_; }
+    // The store folder as the runner opened it; not open before Start.
+    const TrustedFolder& Store() const noexcept { return storeFolder_; }
     const ScheduleZone& Zone() const noexcept { return engine_.Zone(); }
 
 private:
@@ -120,8 +124,10 @@ private:
     void markDirty(Entry& entry, bool urgent);
     void write(Entry& entry);
     void say(const std::string& text);
+    uid_t owner() const; // who the runner's folders and task files belong to
 
     std::filesystem::path store_;
+    TrustedFolder storeFolder_; // the store, opened and checked at the start
     StateFolder state_;
     RunnerOptions options_;
     const RunnerClock& clock_;

@@ -32,6 +32,10 @@ constexpr std::size_t kStatesPerTurn = 50;
     throw BrioError(err::PathFileAccess, what + ": " + SystemErrorText(errno));
 }
 
+std::string DescriptorPath(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
 void watchFd(int epoll, int fd) {
     epoll_event event{};
     event.events = EPOLLIN;
@@ -80,12 +84,6 @@ void RunnerLoop::setUp() {
 
     watcher_ = std::make_unique<FolderWatcher>();
     std::string problem;
-    storeWatch_ = watcher_->Add(store_, problem);
-    if (storeWatch_ < 0)
-        throw BrioError(err::PathFileAccess, problem);
-    requestWatch_ = watcher_->Add(core_.State().RequestFolder(), problem);
-    if (requestWatch_ < 0)
-        throw BrioError(err::PathFileAccess, problem);
     zoneWatch_ = watcher_->Add("/etc", problem); // /etc/localtime is replaced, not written in place
     if (zoneWatch_ < 0)
         say(problem + "; los cambios de zona horaria se verán en la siguiente revisión");
@@ -117,9 +115,24 @@ void RunnerLoop::armWakeup() {
         say(std::string("no se puede programar el siguiente inicio: ") + SystemErrorText(errno));
 }
 
+// The watches follow the folders the runner opened, through their descriptors, never a path that may
+// lead elsewhere by now.
+void RunnerLoop::watchFolders() {
+    std::string problem;
+    storeWatch_ = watcher_->Add(DescriptorPath(core_.Store().Fd()), problem);
+    if (storeWatch_ < 0)
+        throw BrioError(err::PathFileAccess, problem);
+    requestWatch_ = watcher_->Add(DescriptorPath(core_.State().Requests().Fd()), problem);
+    if (requestWatch_ < 0)
+        throw BrioError(err::PathFileAccess, problem);
+}
+
 void RunnerLoop::takeRequests() {
-    for (const std::string& name : TakeRequests(core_.State()))
+    std::vector<std::string> problems;
+    for (const std::string& name : TakeRequests(core_.State(), &problems))
         core_.RunNow(name);
+    for (const std::string& problem : problems)
+        say(problem);
 }
 
 void RunnerLoop::handleWatch() {
@@ -128,8 +141,11 @@ void RunnerLoop::handleWatch() {
         if (event.watch < 0) {
             rescan = true; // the queue overflowed: changes were lost
         } else if (event.watch == storeWatch_) {
-            if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED))
-                say("la carpeta del almacén de tareas ya no está; se vigila de nuevo en la próxima revisión");
+            // The store is held by its descriptor: a rename leaves it the runner's store, only a removal
+            // makes the next rescan open the folder of that path anew.
+            if (event.mask & IN_DELETE_SELF)
+                say("la carpeta del almacén de tareas se ha borrado; se abre de nuevo en la próxima "
+                    "revisión");
             if (event.name.empty())
                 rescan = true; // the folder itself: its owner or mode may have changed
             else
@@ -158,9 +174,13 @@ void RunnerLoop::tellSystemd(bool ready) {
 
 int RunnerLoop::Run() {
     setUp();
-    if (const std::vector<std::string> stale = TakeRequests(core_.State()); !stale.empty())
+    std::vector<std::string> problems;
+    if (const std::vector<std::string> stale = TakeRequests(core_.State(), &problems); !stale.empty())
         say("se descartan " + std::to_string(stale.size()) + " peticiones de ejecución de antes de arrancar");
+    for (const std::string& problem : problems)
+        say(problem);
     core_.Start();
+    watchFolders();
     core_.Poll();
     tellSystemd(true);
     say("en marcha con " + std::to_string(core_.TaskCount()) + " tareas");
@@ -190,11 +210,11 @@ int RunnerLoop::Run() {
                     core_.ClockChanged();
             } else if (fd == rescan_) {
                 drain(rescan_);
-                if (storeWatch_ < 0 || ::access(store_.c_str(), F_OK) == 0) {
-                    std::string problem;
-                    storeWatch_ = watcher_->Add(store_, problem); // the same watch when it still holds
-                }
                 core_.Rescan();
+                if (core_.Store().IsOpen()) {
+                    std::string problem; // the same watch when the store is the same folder
+                    storeWatch_ = watcher_->Add(DescriptorPath(core_.Store().Fd()), problem);
+                }
             } else if (fd == watchdog_) {
                 drain(watchdog_);
                 sd_notify(0, "WATCHDOG=1");

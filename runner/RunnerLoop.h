@@ -30,6 +30,7 @@ private:
     void setUp();
     void armWakeup();
     void handleWatch();
+    void watchFolders();
     void takeRequests();
     void tellSystemd(bool ready);
     void say(const std::string& text);

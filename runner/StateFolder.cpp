@@ -2,17 +2,12 @@
 
 #include "AtomicFile.h"
 #include "BrioError.h"
-#include "SystemMessages.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -21,18 +16,17 @@ namespace brio {
 namespace {
 
 constexpr std::string_view kStateSuffix = ".state";
-
-void makeFolder(const fs::path& folder) {
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-        throw BrioError(errno == EACCES ? err::PermissionDenied : err::PathFileAccess,
-                        "no se puede crear la carpeta de estado «" + folder.string() +
-                            "»: " + SystemErrorText(errno));
-}
+// A state file holds 50 short records; anything far larger is not one.
+constexpr std::size_t kMaxStateFile = 4 * 1024 * 1024;
 
 std::string trimmedLine(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
     return text;
+}
+
+std::string stateFile(const std::string& name) {
+    return name + std::string(kStateSuffix);
 }
 
 } // namespace
@@ -46,27 +40,39 @@ fs::path StateFolder::For(const fs::path& storeFolder) {
     return store.parent_path() / "state";
 }
 
-void StateFolder::Ensure() const {
-    fs::path partial;
-    for (const fs::path& part : folder_) {
-        partial /= part;
-        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
-            makeFolder(partial); // says why
-    }
-    makeFolder(folder_ / "tasks");
-    makeFolder(folder_ / "logs");
-    makeFolder(RequestFolder());
+void StateFolder::Open(uid_t owner) {
+    root_ = TrustedFolder::Open(folder_, owner, FolderAccess::Private, true);
+    tasks_ = root_.Sub("tasks", FolderAccess::Shared, true);
+    logs_ = root_.Sub("logs", FolderAccess::Shared, true);
+    requests_ = root_.Sub("requests", FolderAccess::Private, true);
+}
+
+TrustedFolder StateFolder::part(const TrustedFolder& open, const char* name) const {
+    return open.IsOpen() ? open : TrustedFolder::OpenForReading(folder_ / name);
+}
+
+TrustedFolder StateFolder::Root() const {
+    return root_.IsOpen() ? root_ : TrustedFolder::OpenForReading(folder_);
+}
+
+TrustedFolder StateFolder::Requests() const {
+    return part(requests_, "requests");
 }
 
 TaskState StateFolder::Read(const std::string& name, std::string* problem) const {
     TaskState state;
-    const fs::path file = folder_ / "tasks" / (name + std::string(kStateSuffix));
     std::string why;
     try {
-        if (!ReadTaskState(ReadWholeFile(file), state, why))
-            why = "«" + file.string() + "»: " + why;
+        const TrustedFolder tasks = part(tasks_, "tasks");
+        std::string content;
+        const FileRead read =
+            tasks.Read(stateFile(name), FileRule{tasks.Owner(), kMaxStateFile}, content, why);
+        if (read == FileRead::Ok && !ReadTaskState(content, state, why))
+            why = "«" + tasks.PathOf(stateFile(name)).string() + "»: " + why;
+        else if (read == FileRead::Refused)
+            why = "«" + tasks.PathOf(stateFile(name)).string() + "» " + why;
     } catch (const BrioError& e) {
-        if (e.number() != err::FileNotFound)
+        if (e.number() != err::PathNotFound)
             why = e.description();
     }
     if (problem)
@@ -75,48 +81,23 @@ TaskState StateFolder::Read(const std::string& name, std::string* problem) const
 }
 
 void StateFolder::Write(const std::string& name, const TaskState& state, bool durable) const {
-    const fs::path file = folder_ / "tasks" / (name + std::string(kStateSuffix));
-    const std::string content = WriteTaskState(state);
-    if (durable) {
-        WriteFileAtomically(file, content, 0600);
-        return;
-    }
-    std::string temp = (folder_ / "tasks" / ("." + name + ".XXXXXX")).string();
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    bool done = fd >= 0;
-    for (std::size_t written = 0; done && written < content.size();) {
-        const ssize_t got = ::write(fd, content.data() + written, content.size() - written);
-        if (got < 0 && errno == EINTR)
-            continue;
-        done = got > 0;
-        written += done ? static_cast<std::size_t>(got) : 0;
-    }
-    const int code = errno;
-    if (fd >= 0 && ::close(fd) != 0)
-        done = false;
-    if (done && ::rename(temp.c_str(), file.c_str()) == 0)
-        return;
-    if (fd >= 0)
-        ::unlink(temp.c_str());
-    throw BrioError(err::PathFileAccess, "no se puede guardar el estado «" + file.string() +
-                                             "»: " + SystemErrorText(done ? errno : code));
+    part(tasks_, "tasks").Write(stateFile(name), WriteTaskState(state), 0600, durable);
 }
 
 std::vector<std::string> StateFolder::Names() const {
     std::vector<std::string> names;
-    std::error_code ec;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder_ / "tasks", ec)) {
-        const std::string file = entry.path().filename().string();
-        if (file.size() > kStateSuffix.size() && file.ends_with(kStateSuffix) && file.front() != '.')
-            names.push_back(file.substr(0, file.size() - kStateSuffix.size()));
+    try {
+        for (const std::string& file : part(tasks_, "tasks").Names())
+            if (file.size() > kStateSuffix.size() && file.ends_with(kStateSuffix) && file.front() != '.')
+                names.push_back(file.substr(0, file.size() - kStateSuffix.size()));
+    } catch (const BrioError&) {
     }
     std::sort(names.begin(), names.end());
     return names;
 }
 
-fs::path StateFolder::NewLog(const std::string& name, std::chrono::sys_seconds start) const {
-    const fs::path folder = folder_ / "logs" / name;
-    makeFolder(folder);
+NewLogFile StateFolder::CreateLog(const std::string& name, std::chrono::sys_seconds start) const {
+    const TrustedFolder folder = part(logs_, "logs").Sub(name, FolderAccess::Shared, true);
     const std::time_t seconds = start.time_since_epoch().count();
     std::tm utc{};
     ::gmtime_r(&seconds, &utc);
@@ -125,42 +106,57 @@ fs::path StateFolder::NewLog(const std::string& name, std::chrono::sys_seconds s
     // A sequence number after the highest of that second keeps the names in the order of the runs, even
     // when older logs of the same second were already removed.
     int last = 0;
-    std::error_code ec;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
-        const std::string file = entry.path().filename().string();
+    for (const std::string& file : folder.Names())
         if (file.rfind(stamp, 0) == 0 && file.size() > std::strlen(stamp) + 1)
             last = std::max(last, std::atoi(file.c_str() + std::strlen(stamp) + 1));
-    }
     char sequence[24];
     std::snprintf(sequence, sizeof sequence, "-%03d.log", last + 1);
-    return folder / (std::string(stamp) + sequence);
+    const std::string file = std::string(stamp) + sequence;
+    return NewLogFile{folder.Create(file, 0600), folder.PathOf(file)};
+}
+
+void StateFolder::RemoveLog(const std::string& name, const std::string& file) const {
+    try {
+        part(logs_, "logs").Sub(name, FolderAccess::Shared, false).Remove(file);
+    } catch (const BrioError&) {
+    }
 }
 
 void StateFolder::PruneLogs(const std::string& name) const {
-    std::vector<fs::path> logs;
-    std::error_code ec;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder_ / "logs" / name, ec)) {
-        if (entry.path().extension() == ".log" && entry.is_regular_file(ec))
-            logs.push_back(entry.path());
+    TrustedFolder folder;
+    try {
+        folder = part(logs_, "logs").Sub(name, FolderAccess::Shared, false);
+    } catch (const BrioError&) {
+        return; // no log folder, or one that is not the runner's: nothing of it is removed
+    }
+    std::vector<std::string> logs;
+    for (const std::string& file : folder.Names()) {
+        const auto info = folder.Status(file);
+        if (file.ends_with(".log") && info && S_ISREG(info->st_mode))
+            logs.push_back(file);
     }
     if (logs.size() <= kKeptLogs)
         return;
     // Oldest first: the names are the start instants.
     std::sort(logs.begin(), logs.end());
     for (std::size_t i = 0; i + kKeptLogs < logs.size(); ++i)
-        fs::remove(logs[i], ec);
+        folder.Remove(logs[i]);
 }
 
 std::string StateFolder::BootId() const {
     try {
-        return trimmedLine(ReadWholeFile(folder_ / "boot_id"));
+        std::string content;
+        std::string problem;
+        const TrustedFolder root = Root();
+        if (root.Read("boot_id", FileRule{root.Owner(), 4096}, content, problem) == FileRead::Ok)
+            return trimmedLine(content);
     } catch (const BrioError&) {
-        return {};
     }
+    return {};
 }
 
 void StateFolder::SetBootId(const std::string& id) const {
-    WriteFileAtomically(folder_ / "boot_id", id + "\n", 0600);
+    Root().Write("boot_id", id + "\n", 0600, true);
 }
 
 std::string CurrentBootId() {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "TaskState.h"
+#include "TrustedFolder.h"
+#include "UniqueFd.h"
 
 #include <chrono>
 #include <filesystem>
@@ -9,8 +11,16 @@
 
 namespace brio {
 
+// A new run's log file, open for writing.
+struct NewLogFile {
+    UniqueFd fd;
+    std::filesystem::path path;
+};
+
 // The runner's state folder: "tasks/<name>.state" per task, "logs/<name>/" with the logs of its last
 // runs, "requests/" for the command line's run requests, the runner's lock file and the boot id.
+// The runner opens it once (Open) and then reaches every file through the folders' descriptors; the
+// window and the command line read it through the same calls without opening it so.
 class StateFolder {
 public:
     static constexpr std::size_t kKeptLogs = 10;
@@ -24,8 +34,14 @@ public:
     std::filesystem::path RequestFolder() const { return folder_ / "requests"; }
     std::filesystem::path LockFile() const { return folder_ / "runner.pid"; }
 
-    // Creates the folder and its parts, private to their owner. Throws BrioError.
-    void Ensure() const;
+    // The runner's side: checks the folder, every folder above it and its parts as trusted folders of
+    // `owner`, making what is missing (private to the owner), and keeps them open. Throws
+    // FolderRuleError for a folder that breaks the rule, BrioError for other failures.
+    void Open(uid_t owner);
+    bool IsOpen() const noexcept { return root_.IsOpen(); }
+    // The folder itself and its request folder: the runner's own descriptors, or opened for reading.
+    TrustedFolder Root() const;
+    TrustedFolder Requests() const;
 
     // The task's state; an empty state when it has none. A file that cannot be read gives an empty
     // state and the reason in `problem`.
@@ -37,8 +53,11 @@ public:
     // The names of the tasks that have a state file.
     std::vector<std::string> Names() const;
 
-    // A new log file's path for a run starting at `start` (its folder is made).
-    std::filesystem::path NewLog(const std::string& name, std::chrono::sys_seconds start) const;
+    // A new log file for a run starting at `start`, in the task's log folder (made when missing).
+    // Throws BrioError, FolderRuleError when the task's log folder is not its own.
+    NewLogFile CreateLog(const std::string& name, std::chrono::sys_seconds start) const;
+    // Removes one log of the task (a run that never started).
+    void RemoveLog(const std::string& name, const std::string& file) const;
     // Removes the task's oldest logs beyond kKeptLogs.
     void PruneLogs(const std::string& name) const;
 
@@ -47,7 +66,13 @@ public:
     void SetBootId(const std::string& id) const;
 
 private:
+    TrustedFolder part(const TrustedFolder& open, const char* name) const;
+
     std::filesystem::path folder_;
+    TrustedFolder root_;
+    TrustedFolder tasks_;
+    TrustedFolder logs_;
+    TrustedFolder requests_;
 };
 
 // This boot's id (/proc/sys/kernel/random/boot_id); empty when it cannot be read.

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "JobFile.h"
+#include "TrustedFolder.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
+#include <sys/stat.h>
 
 namespace brio {
 
@@ -18,23 +19,17 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 
+FileStamp StampOf(const struct stat& info);
+
 // One task file as the runner reads it.
 struct TaskFile {
     JobData job;
     FileStamp stamp;
 };
 
-// The stamp of the file a path leads to; false when it is gone.
-bool StampOf(const std::filesystem::path& file, FileStamp& stamp);
-
-// Reads and parses a task file. With `trusted` (the system runner) the file must be a regular file,
-// not a symbolic link, owned by root and not writable by group or others. False with the reason in
-// Spanish in `problem`; `missing` tells a file that is simply gone.
-bool ReadTaskFile(const std::filesystem::path& file, bool trusted, TaskFile& task, std::string& problem,
-                  bool& missing);
-
-// Why the system runner must not run the tasks of this store folder (owned by root, mode 0700, not a
-// symbolic link); empty when it may.
-std::string StoreFolderProblem(const std::filesystem::path& folder);
+// Reads and parses the task file `fileName` of the store, as the store itself trusts it (never through
+// a link). False with the reason in Spanish in `problem`; `missing` tells a file that is simply gone.
+bool ReadTaskFile(const TrustedFolder& store, const std::string& fileName, TaskFile& task,
+                  std::string& problem, bool& missing);
 
 } // namespace brio

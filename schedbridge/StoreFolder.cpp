@@ -1,5 +1,7 @@
 #include "StoreFolder.h"
 
+#include "TaskFileRule.h"
+
 #include "AtomicFile.h"
 #include "BrioError.h"
 #include "SystemMessages.h"
@@ -146,14 +148,12 @@ std::unordered_map<std::string, Listing> g_listings;
 // Why an open task file is not trusted: not a regular file, linked under another name too (a hard link
 // could make a write land in a file elsewhere), or owned by another user than the store's folder.
 std::string trustProblem(int fd, const fs::path& file, struct stat& info) {
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    if (::fstat(fd, &info) != 0)
         return "no es un archivo normal";
-    if (info.st_nlink > 1)
-        return "tiene otros nombres (enlaces duros)";
     struct stat folder {};
-    if (::stat(file.parent_path().c_str(), &folder) != 0 || folder.st_uid != info.st_uid)
-        return "pertenece a otro usuario (uid " + std::to_string(info.st_uid) + ") que el almacén de tareas";
-    return {};
+    if (::stat(file.parent_path().c_str(), &folder) != 0)
+        return "no se puede leer la carpeta del almacén de tareas";
+    return FileRuleProblem(info, TaskFileRule(folder.st_uid));
 }
 
 // Whether a folder entry is the temporary of a task file (".<name>.job.XXXXXX"), which exists only

@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         CommandTest::SetUp();
         SetRunnerStoreFolder(store_.path());
-        state_.Ensure();
+        state_.Open(::geteuid());
         AddSystemTask("Copia", "/bin/sh");
         TaskState recorded;
         recorded.Add(RunRecord{std::chrono::sys_seconds(std::chrono::seconds(1893466800)), std::nullopt,

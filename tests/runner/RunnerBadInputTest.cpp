@@ -93,9 +93,13 @@ TEST_F(RunnerBadInputTest, TheSystemRunnerLeavesUntrustedTaskFilesAndFoldersAlon
     ::chmod((store_ / "Abierta.job").c_str(), 0666);
     fs::copy_file(store_ / "Buena.job", store_ / "Ajena.job");
     ASSERT_EQ(::chown((store_ / "Ajena.job").c_str(), 65534, 65534), 0);
+    fs::copy_file(store_ / "Buena.job", root_ / "otra.job");
+    fs::create_hard_link(root_ / "otra.job", store_ / "Dura.job");
     core_->Rescan();
-    const std::pair<const char*, const char*> untrusted[] = {
-        {"Enlace", "enlace simbólico"}, {"Abierta", "lo pueden modificar otros"}, {"Ajena", "no es de root"}};
+    const std::pair<const char*, const char*> untrusted[] = {{"Enlace", "enlace simbólico"},
+                                                             {"Abierta", "lo pueden modificar otros"},
+                                                             {"Ajena", "es del usuario nobody"},
+                                                             {"Dura", "enlaces duros"}};
     for (const auto& [name, why] : untrusted) {
         core_->RunNow(name);
         EXPECT_THAT(StateOf(name).problem, HasSubstr(why)) << name;
@@ -113,7 +117,7 @@ TEST_F(RunnerBadInputTest, TheSystemRunnerLeavesUntrustedTaskFilesAndFoldersAlon
     EXPECT_FALSE(fs::exists(marker));
     ::chmod(store_.c_str(), 0700);
     core_->Rescan();
-    EXPECT_EQ(core_->TaskCount(), 4u);
+    EXPECT_EQ(core_->TaskCount(), 5u);
 }
 
 TEST_F(RunnerBadInputTest, AnAccountPamRefusesIsNotRun) {

@@ -68,66 +68,6 @@ Output runProgram(const std::vector<std::string>& args, const std::vector<std::s
     return output;
 }
 
-// The real runner as a child process, ended (SIGTERM, then SIGKILL) when the object goes.
-class RunnerProcess {
-public:
-    RunnerProcess(const std::vector<std::string>& env, const fs::path& errors) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        std::vector<std::string> environment = env;
-        for (char** item = environ; *item; ++item)
-            environment.emplace_back(*item);
-        std::vector<char*> envp;
-        for (const std::string& item : environment)
-            envp.push_back(const_cast<char*>(item.c_str()));
-        envp.push_back(nullptr);
-        char* argv[] = {const_cast<char*>(BRIO_RUNNER_PATH), nullptr};
-        if (posix_spawn(&pid_, BRIO_RUNNER_PATH, &actions, nullptr, argv, envp.data()) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~RunnerProcess() { Stop(); }
-
-    pid_t pid() const { return pid_; }
-    // SIGTERM and the exit status; -1 when it had to be killed.
-    int Stop() {
-        if (pid_ <= 0)
-            return status_;
-        ::kill(pid_, SIGTERM);
-        const auto until = std::chrono::steady_clock::now() + 15s;
-        int status = 0;
-        while (::waitpid(pid_, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > until) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, &status, 0);
-                status = -1;
-                break;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        pid_ = -1;
-        status_ = status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return status_;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int status_ = -1;
-};
-
-// Waits until `done` holds, up to `limit`; true when it did.
-template <typename Condition> bool waitFor(Condition done, std::chrono::milliseconds limit) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
 } // namespace
 
 class RunnerEndToEndTest : public RunnerFixture {

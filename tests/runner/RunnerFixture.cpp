@@ -4,25 +4,74 @@
 #include "ProcessLauncher.h"
 #include "TaskStore.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <pwd.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
 namespace brio::test {
 
 void WritePamServices(const fs::path& folder) {
-    const std::string allow = std::string("account required ") + BRIO_PAM_PERMIT_MODULE + "\n" +
+    // The auth lines only give pam_setcred a stack; the runner never authenticates.
+    const std::string credentials = std::string("auth required ") + BRIO_PAM_PERMIT_MODULE + "\n";
+    const std::string allow = credentials + "account required " + BRIO_PAM_PERMIT_MODULE + "\n" +
                               "session required " + BRIO_PAM_PERMIT_MODULE + "\n";
-    const std::string deny = std::string("account required ") + BRIO_PAM_DENY_MODULE + "\n" +
+    const std::string deny = credentials + "account required " + BRIO_PAM_DENY_MODULE + "\n" +
                              "session required " + BRIO_PAM_PERMIT_MODULE + "\n";
     for (const char* name : {kPamAllow, "other", "brioschedule-runner"})
         WriteText(folder / name, allow);
     WriteText(folder / kPamDeny, deny);
     ::setenv("PAM_WRAPPER_SERVICE_DIR", folder.c_str(), 1);
+}
+
+RunnerProcess::RunnerProcess(const std::vector<std::string>& env, const fs::path& errors) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    std::vector<std::string> environment = env;
+    for (char** item = environ; *item; ++item)
+        environment.emplace_back(*item);
+    std::vector<char*> envp;
+    for (const std::string& item : environment)
+        envp.push_back(const_cast<char*>(item.c_str()));
+    envp.push_back(nullptr);
+    char* argv[] = {const_cast<char*>(BRIO_RUNNER_PATH), nullptr};
+    if (posix_spawn(&pid_, BRIO_RUNNER_PATH, &actions, nullptr, argv, envp.data()) != 0)
+        pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+std::optional<int> RunnerProcess::WaitExit(std::chrono::milliseconds limit) {
+    int status = 0;
+    const bool ended = pid_ > 0 && waitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, limit);
+    if (!ended)
+        return pid_ > 0 ? std::nullopt : std::optional<int>(status_);
+    pid_ = -1;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status_;
+}
+
+int RunnerProcess::Stop() {
+    if (pid_ <= 0)
+        return status_;
+    ::kill(pid_, SIGTERM);
+    if (const std::optional<int> status = WaitExit(std::chrono::seconds(15)))
+        return *status;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    status_ = -1;
+    return status_;
 }
 
 std::chrono::sys_seconds Utc(int year, int month, int day, int hour, int minute, int second) {

@@ -11,8 +11,12 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <sys/types.h>
+#include <thread>
+#include <vector>
 
 namespace brio::test {
 
@@ -26,6 +30,35 @@ void WritePamServices(const std::filesystem::path& folder);
 
 // "2030-01-01T10:01:00Z" as an instant.
 std::chrono::sys_seconds Utc(int year, int month, int day, int hour, int minute, int second = 0);
+
+// The real runner as a child process with the environment of this test plus `env`, its standard
+// error in `errors`; ended (SIGTERM, then SIGKILL) when the object goes.
+class RunnerProcess {
+public:
+    RunnerProcess(const std::vector<std::string>& env, const std::filesystem::path& errors);
+    ~RunnerProcess() { Stop(); }
+
+    pid_t pid() const { return pid_; }
+    // SIGTERM and the exit status; -1 when it had to be killed.
+    int Stop();
+    // Waits up to `limit` for the runner to end by itself: its exit status, or none while it runs.
+    std::optional<int> WaitExit(std::chrono::milliseconds limit);
+
+private:
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
+
+// Waits until `done` holds, up to `limit`; true when it did.
+template <typename Condition> bool waitFor(Condition done, std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
 
 // A clock that moves only when the test says.
 class FakeClock : public RunnerClock {
