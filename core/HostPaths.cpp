@@ -29,13 +29,8 @@ std::map<char, fs::path> ParseDriveMap(std::string_view text) {
     return drives;
 }
 
-static std::map<char, fs::path> wineDrives() {
+static std::map<char, fs::path> wineDrives(const fs::path& prefix) {
     std::map<char, fs::path> drives;
-    fs::path prefix;
-    if (const char* wine = std::getenv("WINEPREFIX"); wine && *wine)
-        prefix = wine;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        prefix = fs::path(home) / ".wine";
     std::error_code ec;
     const fs::path devices = prefix / "dosdevices";
     if (prefix.empty() || !fs::is_directory(devices, ec))
@@ -51,10 +46,19 @@ static std::map<char, fs::path> wineDrives() {
 HostPaths HostPaths::FromEnvironment() {
     if (const char* map = std::getenv("BRIOSCHEDULE_DRIVES"); map && *map)
         return HostPaths(ParseDriveMap(map));
-    auto wine = wineDrives();
+    fs::path prefix;
+    if (const char* wine = std::getenv("WINEPREFIX"); wine && *wine)
+        prefix = wine;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        prefix = fs::path(home) / ".wine";
+    auto wine = wineDrives(prefix);
     if (!wine.empty())
         return HostPaths(std::move(wine));
     return HostPaths({{'C', fs::path("/")}});
+}
+
+HostPaths HostPaths::FromWinePrefix(const fs::path& prefix) {
+    return HostPaths(wineDrives(prefix));
 }
 
 HostPaths::HostPaths(std::map<char, fs::path> drives) : drives_(std::move(drives)) {}

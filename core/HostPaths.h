@@ -16,6 +16,8 @@ public:
     // The drive map from BRIOSCHEDULE_DRIVES ("C:=/srv/brio/c;D:=/mnt/d"), else the dosdevices links of a
     // Wine prefix ($WINEPREFIX, else ~/.wine), else C: to /.
     static HostPaths FromEnvironment();
+    // The dosdevices links of the Wine prefix `prefix`; an empty map when it has none.
+    static HostPaths FromWinePrefix(const std::filesystem::path& prefix);
     // An explicit map, for callers that already know it: letter (upper case) to host folder.
     explicit HostPaths(std::map<char, std::filesystem::path> drives);
 

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <pwd.h>
+#include <shadow.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,6 +43,21 @@ std::optional<fs::path> searchPath(const std::string& name, const std::string& p
             return candidate;
     }
     return std::nullopt;
+}
+
+// A stored path that names its folder from the root: a drive letter, a network path or a native one.
+bool isComplete(std::string_view path) {
+    return path.starts_with('/') || path.starts_with("\\\\") ||
+           (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/'));
+}
+
+// The drive map of an account's own Wine prefix, which `prefix` then names; else C: is /.
+HostPaths accountDrives(const std::string& home, std::optional<fs::path>& prefix) {
+    HostPaths own = HostPaths::FromWinePrefix(fs::path(home) / ".wine");
+    if (own.drives().empty())
+        return HostPaths({{'C', fs::path("/")}});
+    prefix = fs::path(home) / ".wine";
+    return own;
 }
 
 bool hasFolder(std::string_view program) {
@@ -100,23 +116,21 @@ std::optional<Account> accountOf(const JobData& job, const LaunchContext& contex
             "la cuenta de servicio " + inQuotes(name) + " es la de root; solo ServiceUser=root la admite";
         return std::nullopt;
     }
+    if (account->name != context.config.serviceUser && AccountLocked(account->name)) {
+        reason = "la cuenta " + inQuotes(account->name) + " está bloqueada";
+        return std::nullopt;
+    }
     return account;
 }
 
 } // namespace
 
-std::optional<fs::path> WinePrefixOfDrives() {
-    if (const char* drives = std::getenv("BRIOSCHEDULE_DRIVES"); drives && *drives)
-        return std::nullopt;
-    fs::path prefix;
-    if (const char* own = std::getenv("WINEPREFIX"); own && *own)
-        prefix = own;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        prefix = fs::path(home) / ".wine";
-    else
-        return std::nullopt;
-    std::error_code ec;
-    return fs::is_directory(prefix / "dosdevices", ec) ? std::optional<fs::path>(prefix) : std::nullopt;
+bool AccountLocked(const std::string& user) {
+    std::vector<char> buffer(16384);
+    spwd entry{};
+    spwd* found = nullptr;
+    return ::getspnam_r(user.c_str(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+           found->sp_pwdp && found->sp_pwdp[0] == '!';
 }
 
 std::optional<LaunchPlan> PlanLaunch(const JobData& job, const LaunchContext& context, std::string& reason) {
@@ -135,6 +149,18 @@ std::optional<LaunchPlan> PlanLaunch(const JobData& job, const LaunchContext& co
         reason = "la tarea no tiene programa";
         return std::nullopt;
     }
+    if (hasFolder(program) && !isComplete(program)) {
+        reason = "la ruta del programa " + inQuotes(program) + " es relativa; debe ser completa";
+        return std::nullopt;
+    }
+    if (!job.workingDirectory.empty() && !isComplete(job.workingDirectory)) {
+        reason =
+            "la carpeta de trabajo " + inQuotes(job.workingDirectory) + " es relativa; debe ser completa";
+        return std::nullopt;
+    }
+    // The task's own context: the administrator's drive map, else its account's Wine prefix.
+    std::optional<fs::path> winePrefix;
+    const HostPaths drives = context.drives ? *context.drives : accountDrives(account->home, winePrefix);
     fs::path host;
     if (!hasFolder(program)) {
         std::optional<fs::path> found = searchPath(program, path);
@@ -144,7 +170,7 @@ std::optional<LaunchPlan> PlanLaunch(const JobData& job, const LaunchContext& co
         }
         host = *found;
     } else {
-        std::optional<fs::path> mapped = context.drives.ToHost(program);
+        std::optional<fs::path> mapped = drives.ToHost(program);
         if (!mapped) {
             reason = "la unidad del programa " + inQuotes(program) + " no está asignada en este equipo";
             return std::nullopt;
@@ -195,7 +221,7 @@ std::optional<LaunchPlan> PlanLaunch(const JobData& job, const LaunchContext& co
     plan.argv.insert(plan.argv.end(), args.begin(), args.end());
 
     if (!job.workingDirectory.empty()) {
-        std::optional<fs::path> folder = context.drives.ToHost(job.workingDirectory);
+        std::optional<fs::path> folder = drives.ToHost(job.workingDirectory);
         std::error_code ec;
         if (!folder || !fs::is_directory(*folder, ec)) {
             reason = "no existe la carpeta de trabajo " + inQuotes(job.workingDirectory);
@@ -208,8 +234,8 @@ std::optional<LaunchPlan> PlanLaunch(const JobData& job, const LaunchContext& co
 
     plan.env = {"HOME=" + account->home, "USER=" + account->name, "LOGNAME=" + account->name,
                 "SHELL=" + account->shell, "PATH=" + path};
-    if (context.winePrefix)
-        plan.env.push_back("WINEPREFIX=" + context.winePrefix->string());
+    if (winePrefix)
+        plan.env.push_back("WINEPREFIX=" + winePrefix->string());
     return plan;
 }
 

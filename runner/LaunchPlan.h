@@ -14,11 +14,12 @@ namespace brio {
 
 // What the runner knows when it turns a task into a process.
 struct LaunchContext {
-    bool systemMode = false;                         // running as root: tasks run as their accounts
-    std::string ownUser;                             // the runner's own user name
-    RunnerConfig config;                             // service user and Wine command
-    HostPaths drives{{}};                            // the drive map of stored paths
-    std::optional<std::filesystem::path> winePrefix; // the Wine prefix the drive map came from
+    bool systemMode = false; // running as root: tasks run as their accounts
+    std::string ownUser;     // the runner's own user name
+    RunnerConfig config;     // service user and Wine command
+    // The administrator's drive map of stored paths; without one, each account's own Wine prefix
+    // (~/.wine) gives it, else C: is /.
+    std::optional<HostPaths> drives;
 };
 
 // One process to start: already checked, with every path mapped to the host.
@@ -33,12 +34,12 @@ struct LaunchPlan {
 };
 
 // The plan for a task, or none with the reason in Spanish in `reason`: no program, a drive without
-// mapping, a missing program or working folder, a folder or a file that cannot be executed, a missing
-// Wine, an account that does not exist or that this runner cannot become.
+// mapping, a relative path, a missing program or working folder, a folder or a file that cannot be
+// executed, a missing Wine, an account that does not exist, is locked or that this runner cannot become.
 std::optional<LaunchPlan> PlanLaunch(const JobData& job, const LaunchContext& context, std::string& reason);
 
-// The Wine prefix a drive map from the environment comes from: none with BRIOSCHEDULE_DRIVES, else
-// $WINEPREFIX or ~/.wine when it has drive links.
-std::optional<std::filesystem::path> WinePrefixOfDrives();
+// Whether the shadow entry of `user` is locked (its password begins with "!"); false when it has none
+// or it cannot be read.
+bool AccountLocked(const std::string& user);
 
 } // namespace brio

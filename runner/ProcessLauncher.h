@@ -21,10 +21,12 @@ public:
     virtual StartedProcess Start(const LaunchPlan& plan) = 0;
 };
 
-// fork and exec in a new session and process group. A plan that switches user first passes the
-// account through PAM (account and session on `pamService`), then takes its groups and ids; any step
-// that fails ends the child before exec, and the reason comes back here. Standard input is /dev/null,
-// descriptors above 2 are closed, signals are as a new process expects them.
+// fork and exec in a new session and process group. A plan that switches user opens the account's PAM
+// transaction on `pamService` (account, credentials, session and its environment) in the run's first
+// process, which then starts the program as the account (groups and ids) and closes the session when
+// the program ends, ending with the program's own status. Any step that fails before exec ends the
+// run, and the reason comes back here. Standard input is /dev/null, descriptors above 2 are closed,
+// signals are as a new process expects them.
 class ForkLauncher : public ProcessLauncher {
 public:
     explicit ForkLauncher(std::string pamService) : pamService_(std::move(pamService)) {}

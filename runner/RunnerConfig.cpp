@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "BrioError.h"
+#include "HostPaths.h"
 
 #include <cstdlib>
 
@@ -55,6 +56,10 @@ RunnerConfig RunnerConfig::Parse(std::string_view text) {
             config.serviceUser = value;
         else if (key == "WineCommand")
             config.wineCommand = value;
+        else if (key == "Drives" && ParseDriveMap(value).empty())
+            config.problems.push_back(where + "«Drives» no asigna ninguna unidad: «" + value + "»");
+        else if (key == "Drives")
+            config.drives = value;
         else
             config.problems.push_back(where + "clave desconocida «" + std::string(key) + "»");
     }

@@ -11,6 +11,7 @@ namespace brio {
 struct RunnerConfig {
     std::string serviceUser = "nobody"; // ServiceUser: the account of tasks that name none
     std::string wineCommand = "wine";   // WineCommand: runs .exe, .com, .bat and .cmd programs
+    std::string drives;                 // Drives: the drive map of every task ("C:=/srv/brio/c;D:=/mnt/d")
     std::vector<std::string> problems;  // lines that were not understood (Spanish, one each)
 
     // $BRIOSCHEDULE_RUNNER_CONF when set, else /etc/brioschedule/runner.conf.

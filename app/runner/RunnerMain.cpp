@@ -22,6 +22,9 @@
 
 namespace {
 
+// EX_CONFIG: the unit does not restart the runner for it.
+constexpr int kConfigurationError = 78;
+
 const char* const kHelp =
     "Uso: brioschedule-runner [--help | --version]\n"
     "\n"
@@ -32,6 +35,9 @@ const char* const kHelp =
     "servicio «brioschedule-runner», u «other» si no existe), y solo se ejecutan los archivos de tarea\n"
     "de root que no pueden modificar otros, en una carpeta de root con permisos 0700. Con otro usuario\n"
     "es el ejecutor de ese usuario: solo ejecuta las tareas sin cuenta o de su propia cuenta.\n"
+    "El almacén, la carpeta de estado y todas las carpetas por encima deben ser de root (o del usuario)\n"
+    "y nadie más puede escribir en ellas (salvo carpetas con el bit pegajoso, como /tmp); si no, el\n"
+    "ejecutor se detiene con el estado 78 diciendo qué carpeta y por qué.\n"
     "\n"
     "Entorno:\n"
     "  BRIOSCHEDULE_TASKS        la carpeta del almacén de tareas (por omisión /var/lib/brioschedule/tasks\n"
@@ -40,12 +46,15 @@ const char* const kHelp =
     "                            de cada tarea con sus últimas 50 ejecuciones y los registros de las 10\n"
     "                            últimas\n"
     "  BRIOSCHEDULE_DRIVES       las unidades de las rutas guardadas, p. ej. C:=/srv/brio/c;D:=/mnt/d\n"
+    "                            (antes que Drives= del archivo de configuración)\n"
     "  BRIOSCHEDULE_RUNNER_CONF  el archivo de configuración (por omisión /etc/brioschedule/runner.conf)\n"
     "\n"
     "Archivo de configuración (líneas CLAVE=VALOR; si no existe, valen los valores por omisión):\n"
     "  ServiceUser=nobody        la cuenta de las tareas que no indican ninguna; root solo si lo dice\n"
     "  WineCommand=wine          la orden que ejecuta los programas .exe y .com (wine PROGRAMA ARGS)\n"
     "                            y los .bat y .cmd (wine cmd /c PROGRAMA ARGS)\n"
+    "  Drives=C:=/srv/brio/c     las unidades de las rutas guardadas de todas las tareas; sin ella,\n"
+    "                            las del prefijo de Wine de la cuenta de cada tarea (~/.wine), o C: es /\n"
     "\n"
     "brioschedule-cli run NOMBRE pide a este ejecutor que inicie una tarea en el momento;\n"
     "brioschedule-cli history NOMBRE y brioschedule-cli status muestran lo anotado.\n";
@@ -94,16 +103,24 @@ int main(int argc, char* argv[]) {
                 return 1;
             }
         }
-        const brio::StateFolder state(brio::StateFolder::For(store));
-        state.Ensure();
+        // Nothing of a task may depend on where the runner was started from.
+        if (::chdir("/") != 0) {
+            fail("no se puede entrar en «/»: " + brio::SystemErrorText(errno));
+            return 1;
+        }
+        brio::StateFolder state(brio::StateFolder::For(store));
+        state.Open(::geteuid());
         brio::RunnerLock lock(state);
 
         brio::RunnerOptions options;
         options.launch.systemMode = system;
         options.launch.ownUser = ownUserName();
         options.launch.config = std::move(config);
-        options.launch.drives = brio::HostPaths::FromEnvironment();
-        options.launch.winePrefix = brio::WinePrefixOfDrives();
+        // The administrator's drive map; without one each task's account brings its own.
+        if (const char* drives = std::getenv("BRIOSCHEDULE_DRIVES"); drives && *drives)
+            options.launch.drives = brio::HostPaths(brio::ParseDriveMap(drives));
+        else if (!options.launch.config.drives.empty())
+            options.launch.drives = brio::HostPaths(brio::ParseDriveMap(options.launch.config.drives));
         options.bootId = brio::CurrentBootId();
 
         brio::SystemClock clock;
@@ -115,6 +132,10 @@ int main(int argc, char* argv[]) {
                   << state.Folder().string() << "»\n";
         brio::RunnerLoop loop(core, store, std::cerr);
         return loop.Run();
+    } catch (const brio::FolderRuleError& e) {
+        // A folder that others could change: restarting cannot mend it, the administrator must.
+        fail(e.description());
+        return kConfigurationError;
     } catch (const brio::BrioError& e) {
         fail(e.description());
         return 1;
