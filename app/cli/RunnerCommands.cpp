@@ -1,5 +1,7 @@
 #include "RunnerCommands.h"
 
+#include "TaskTable.h"
+
 #include "BrioError.h"
 #include "RunnerControl.h"
 #include "RunnerStatus.h"
@@ -80,7 +82,7 @@ int history(const std::string& name, bool json, std::ostream& out) {
                                   : run.signal ? "señal " + std::to_string(*run.signal)
                                                : std::string();
         out << WallText(run.start, zone) << '\t' << (run.end ? WallText(*run.end, zone) : "") << '\t'
-            << run.result << '\t' << ended << '\t' << run.reason << '\t' << run.log << '\n';
+            << Cell(run.result) << '\t' << ended << '\t' << Cell(run.reason) << '\t' << Cell(run.log) << '\n';
     }
     return 0;
 }
@@ -121,10 +123,10 @@ int status(bool json, std::ostream& out) {
         out << "No hay ningún ejecutor en marcha sobre " << inQuotes(status.store.string()) << '\n';
     for (const TaskStatus& task : status.tasks) {
         const RunRecord* last = task.state.Last();
-        out << task.name << '\t' << (last ? last->result : "-") << '\t'
+        out << Cell(task.name) << '\t' << (last ? Cell(last->result) : "-") << '\t'
             << (last ? WallText(last->start, zone) : "") << '\t'
             << (task.state.next ? WallText(*task.state.next, zone) : "") << '\t'
-            << (task.state.running ? "en ejecución" : "") << '\t' << task.state.problem << '\n';
+            << (task.state.running ? "en ejecución" : "") << '\t' << Cell(task.state.problem) << '\n';
     }
     return 0;
 }

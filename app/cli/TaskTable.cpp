@@ -29,12 +29,20 @@ QJsonObject RecordJson(const clsTarea& record) {
     return o;
 }
 
-std::string Cell(std::string text) {
-    for (char& c : text) {
-        if (c == '\t' || c == '\n' || c == '\r')
-            c = ' ';
+std::string Cell(std::string_view text) {
+    std::string cell;
+    cell.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\t')
+            cell += "\\t";
+        else if (c == '\n')
+            cell += "\\n";
+        else if (c == '\r')
+            cell += "\\r";
+        else
+            cell += c;
     }
-    return text;
+    return cell;
 }
 
 std::string StatusText(const clsTarea& record) {

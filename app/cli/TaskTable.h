@@ -7,6 +7,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 
 namespace brio::cli {
 
@@ -20,8 +21,9 @@ QJsonObject RecordJson(const clsTarea& record);
 void WriteRecords(std::ostream& out, const TareaList& records, bool json, bool withHidden,
                   const std::vector<NextRun>* nextRuns = nullptr);
 
-// A value fit for one cell of a tab-separated line: tabs and line ends become blanks.
-std::string Cell(std::string text);
+// A value fit for one cell of a tab-separated line: tabs and line ends are written "\t", "\n" and
+// "\r", so no value can start a cell or a line of its own.
+std::string Cell(std::string_view text);
 
 // The status column as the window shows it: "Error" for a missing program, else "Deshabilitada" or empty.
 std::string StatusText(const clsTarea& record);
