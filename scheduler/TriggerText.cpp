@@ -87,15 +87,20 @@ public:
         return true;
     }
 
-    // Takes the day or month name `w` when it is a whole word there ("mié" is not read from "miércoles").
-    bool acceptName(std::string_view w) {
+    // Whether the day or month name `w` comes next as a whole word ("mié" does not come in "miércoles").
+    bool nameAhead(std::string_view w) const {
         if (!t_.substr(i_).starts_with(w))
             return false;
         const std::size_t after = i_ + w.size();
         const unsigned char next = after < t_.size() ? static_cast<unsigned char>(t_[after]) : ' ';
-        if (std::isalpha(next) || next >= 0x80)
+        return !std::isalpha(next) && next < 0x80;
+    }
+
+    // Takes the name `w` when it comes next as a whole word.
+    bool acceptName(std::string_view w) {
+        if (!nameAhead(w))
             return false;
-        i_ = after;
+        i_ += w.size();
         return true;
     }
 
@@ -214,10 +219,8 @@ bool readMonthNames(Reader& r, std::int32_t& bits) {
         const std::size_t beforeComma = r.at();
         if (!r.accept(", "))
             return true;
-        const bool another = std::any_of(kMonths.begin(), kMonths.end(), [&](std::string_view m) {
-            return r.acceptName(m) && (r.back(beforeComma + 2), true);
-        });
-        if (!another) {
+        if (std::none_of(kMonths.begin(), kMonths.end(),
+                         [&](std::string_view m) { return r.nameAhead(m); })) {
             r.back(beforeComma);
             return true;
         }
