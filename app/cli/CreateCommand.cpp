@@ -41,19 +41,6 @@ std::int32_t flagBit(const std::string& name) {
     throw UsageError("marca desconocida en --flag: «" + name + "» (se admiten: " + known + ")");
 }
 
-// A trigger from its schedule text; a calendar trigger whose text gives no begin day begins today.
-SchedTrigger triggerOf(const std::string& text) {
-    SchedTrigger t = TriggerFromText(text);
-    const bool calendar = t.TriggerType() >= trigger::Daily && t.TriggerType() <= trigger::MonthlyDOW;
-    if (calendar && t.BeginDay().date() == ZeroDate().date()) {
-        const QDate today = QDate::currentDate();
-        const QTime time = t.StartTime().time();
-        t.setBeginDay(MakeDate(today.year(), today.month(), today.day()));
-        t.setStartTime(MakeDate(today.year(), today.month(), today.day(), time.hour(), time.minute()));
-    }
-    return t;
-}
-
 // The task the options describe.
 JobData jobOf(const CliArguments& args) {
     JobData job;
@@ -65,7 +52,7 @@ JobData jobOf(const CliArguments& args) {
     if (args.disabled)
         job.flags |= taskflag::disabled;
     for (const std::string& text : args.triggers)
-        job.triggers.items().push_back(triggerOf(text));
+        BeginTodayWhenUnset(job.triggers.items().emplace_back(TriggerFromText(text)));
     return job;
 }
 

@@ -16,6 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
 #include <fstream>
 #include <functional>
 #include <iterator>

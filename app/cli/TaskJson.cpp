@@ -345,9 +345,10 @@ void readTrigger(Reader& r, const QJsonObject& o, const JsonPath& path, const Sc
         return;
     }
     TriggerTextError error;
-    if (const std::optional<SchedTrigger> read = ParseTriggerText(text, &error))
+    if (const std::optional<SchedTrigger> read = ParseTriggerText(text, &error)) {
         t = *read;
-    else
+        BeginTodayWhenUnset(t);
+    } else
         r.problem(at, "no se entiende en la " + error.Message());
 }
 
@@ -443,6 +444,16 @@ bool ReadTaskJson(std::string_view text, const JobData* before, TaskJson& out,
         return false;
     out = std::move(read);
     return true;
+}
+
+void BeginTodayWhenUnset(SchedTrigger& t) {
+    const bool calendar = t.TriggerType() >= trigger::Daily && t.TriggerType() <= trigger::MonthlyDOW;
+    if (!calendar || t.BeginDay().date() != ZeroDate().date())
+        return;
+    const QDate today = QDate::currentDate();
+    const QTime time = t.StartTime().time();
+    t.setBeginDay(MakeDate(today.year(), today.month(), today.day()));
+    t.setStartTime(MakeDate(today.year(), today.month(), today.day(), time.hour(), time.minute()));
 }
 
 std::vector<std::string> TaskProblems(const JobData& job) {

@@ -31,6 +31,9 @@ std::string FieldProblem(std::string_view text, const JsonPath& path, const std:
 bool ReadTaskJson(std::string_view text, const JobData* before, TaskJson& out,
                   std::vector<std::string>& problems);
 
+// A calendar trigger whose text gave no begin day begins today, as the property dialog's new trigger does.
+void BeginTodayWhenUnset(SchedTrigger& t);
+
 // What keeps a task from being stored as it is: a program the drive map cannot place, a trigger the
 // schedule engine refuses (with the engine's reason). One Spanish line each.
 std::vector<std::string> TaskProblems(const JobData& job);
