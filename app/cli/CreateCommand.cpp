@@ -5,6 +5,7 @@
 #include "ListEntryFields.h"
 #include "SecretInput.h"
 #include "TaskJson.h"
+#include "TaskName.h"
 #include "TriggerText.h"
 #include "clsAdminTask.h"
 
@@ -90,7 +91,17 @@ int RunCreate(const CliArguments& args, const std::filesystem::path& programFold
         throw BrioError(err::InvalidCall, problems.front());
     }
 
+    // The name is refused before any password is asked for.
+    CheckTaskName(name);
+    if (!scheduler)
+        throw BrioError(err::ObjectNotSet, "no hay un programador de tareas disponible");
+    std::unique_ptr<SchedBridge> bridge = scheduler();
+    if (!args.replace && bridge->Find(name))
+        throw BrioError(err::FileExists, "ya existe una tarea llamada «" + name + "»");
+
     clsAdminTask admin(programFolder, scheduler);
+    admin.setMessageSink(
+        [&err](const std::string& text, const std::string&, MsgIcon) { err << text << '\n'; });
     Secret password;
     if (!account.empty()) {
         if (args.fromJson && *args.fromJson == "-")
@@ -98,13 +109,10 @@ int RunCreate(const CliArguments& args, const std::filesystem::path& programFold
                 "la contraseña de «" + account +
                 "» se lee de la entrada estándar: dé el JSON en un archivo, no con --from-json -");
         password = ReadSecretLine("Contraseña de " + account + ": ");
-        if (!admin.VerifyAccountInfo(account, password.text()))
+        if (!admin.VerifyAccountInfo(account, password.text(), true))
             throw BrioError(err::PermissionDenied, "la cuenta «" + account + "» no fue aceptada");
     }
 
-    if (!scheduler)
-        throw BrioError(err::ObjectNotSet, "no hay un programador de tareas disponible");
-    std::unique_ptr<SchedBridge> bridge = scheduler();
     const SchedTaskPtr task = args.replace ? bridge->ReplaceTask(name) : bridge->NewTask(name);
     task->setApplicationName(job.applicationName);
     task->setParameters(job.parameters);
@@ -118,8 +126,6 @@ int RunCreate(const CliArguments& args, const std::filesystem::path& programFold
     out << "La tarea «" << task->Name() << "» fue creada con exito.\n";
 
     if (args.import) {
-        admin.setMessageSink(
-            [&err](const std::string& text, const std::string&, MsgIcon) { err << text << '\n'; });
         admin.Import({task->Name()});
         out << "Las tareas fueron importadas con exito.\n";
     }

@@ -246,11 +246,13 @@ int editSystem(const std::string& name, const std::filesystem::path& programFold
         return kSuccess;
 
     clsAdminTask admin(programFolder, scheduler);
+    admin.setMessageSink(
+        [&err](const std::string& text, const std::string&, MsgIcon) { err << text << '\n'; });
     Secret password;
     const bool accountChanged = read.job.account != before.account;
     if (accountChanged && !read.job.account.empty()) {
         password = ReadSecretLine("Contraseña de " + read.job.account + ": ");
-        if (!admin.VerifyAccountInfo(read.job.account, password.text()))
+        if (!admin.VerifyAccountInfo(read.job.account, password.text(), true))
             throw BrioError(err::PermissionDenied, "la cuenta «" + read.job.account + "» no fue aceptada");
     }
     // A task that loses its account is made anew, which starts with none.
