@@ -66,8 +66,9 @@ public:
             i_ += k;
             return true;
         }
+        // A word of `w` partly matched is wanted whole; one that ends where the text stops, from the next.
         std::size_t from = k;
-        while (from > 0 && w[from - 1] != ' ')
+        while (w[k] != ' ' && from > 0 && w[from - 1] != ' ')
             --from;
         std::string_view rest = w.substr(from);
         while (!rest.empty() && rest.back() == ' ')
@@ -75,7 +76,7 @@ public:
         std::size_t lead = 0;
         while (lead < rest.size() && rest[lead] == ' ')
             ++lead;
-        want(quoted(rest.substr(lead)), i_ + from + lead);
+        want(rest.size() == lead ? std::string("un espacio") : quoted(rest.substr(lead)), i_ + from + lead);
         return false;
     }
 
@@ -146,7 +147,9 @@ public:
             chars += (static_cast<unsigned char>(t_[k]) & 0xC0) != 0x80;
         e.column = chars + 1;
         e.expected = expected_.empty() ? "el final del texto" : expected_;
-        e.nearest = std::string(kExamples[failForm_]);
+        e.nearest = failForm_ == kEvent && t_.starts_with("Cuando")
+                        ? std::string("Cuando el equipo esté inactivo")
+                        : std::string(kExamples[failForm_]);
         // A text that went wrong after its day rule gets the whole tail of the form as its example.
         if (inSuffix_ && failForm_ != kEvent) {
             const std::size_t begin = e.nearest.find(", a partir del");

@@ -176,7 +176,8 @@ TEST(TriggerTextReadTest, AnUnreadableTextSaysWhereAndShowsTheNearestForm) {
          "A las 2:00 todos los días, cada 10 minutos durante 2 horas, a partir del 01/12/2026, hasta el"},
         {"A las 2:00 todos los días, cada 10 segundos", 36, "«minutos» u «horas»", "cada 10 minutos"},
         {"Al iniciar la sesión", 12, "«el sistema» o «sesión»", "Al iniciar el sistema"},
-        {"Cuando el equipo esté ocupado", 23, "«inactivo»", "Al iniciar el sistema"},
+        {"Cuando el equipo esté ocupado", 23, "«inactivo»", "Cuando el equipo esté inactivo"},
+        {"Al iniciar", 11, "«el sistema» o «sesión»", "Al iniciar el sistema"},
         {"Diariamente", 1, "«A las»", "A las 2:00 todos los días"},
         {"", 1, "«A las»", "A las 2:00 todos los días"},
     };
