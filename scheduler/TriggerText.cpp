@@ -54,6 +54,10 @@ public:
     void back(std::size_t to) noexcept { i_ = to; }
     bool atEnd() const noexcept { return i_ == t_.size(); }
     bool digitAhead() const noexcept { return i_ < t_.size() && t_[i_] >= '0' && t_[i_] <= '9'; }
+    bool numberAhead() const noexcept {
+        const std::size_t at = i_ < t_.size() && t_[i_] == '-' ? i_ + 1 : i_;
+        return at < t_.size() && t_[at] >= '0' && t_[at] <= '9';
+    }
     void setForm(Form form) noexcept { form_ = form; }
     void enterSuffix() noexcept { suffix_ = true; }
 
@@ -267,14 +271,15 @@ bool readSpan(Reader& r, std::int32_t& minutes) {
     return true;
 }
 
+// A 16-bit number, its sign included: an interval out of the engine's range is told as it is stored.
 bool readInt16(Reader& r, std::int16_t& value, std::string_view what) {
     long long n = 0;
     const std::size_t start = r.at();
-    if (!r.number(n, 6, what))
+    if (!r.number(n, 6, what, true))
         return false;
-    if (n > std::numeric_limits<std::int16_t>::max()) {
+    if (n < std::numeric_limits<std::int16_t>::min() || n > std::numeric_limits<std::int16_t>::max()) {
         r.back(start);
-        r.want("un número hasta 32767");
+        r.want("un número de -32768 a 32767");
         return false;
     }
     value = static_cast<std::int16_t>(n);
@@ -298,7 +303,7 @@ bool readMonthDay(Reader& r, std::int32_t& bits) {
 
 // "cada N días" or "cada lun, mié de cada N semanas" (the words after "cada ").
 bool readEvery(Reader& r, SchedTrigger& t) {
-    if (r.digitAhead()) {
+    if (r.numberAhead()) {
         std::int16_t interval = 1;
         if (!readInt16(r, interval, "un número de días") || !r.word(" días"))
             return false;

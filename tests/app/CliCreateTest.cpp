@@ -93,6 +93,12 @@ TEST_F(CliCreateTest, BadInputIsRefusedWithItsReasonAndStoresNothing) {
          "",
          1,
          "Valor fuera del intervalo en Interval (600060)"},
+        {{"create", "A", "--program", kApp, "--trigger", "A las 2:00 cada 0 días, a partir del 01/12/2026"},
+         "",
+         1,
+         "desencadenador 1 («A las 2:00 cada 0 días, a partir del 01/12/2026»): Cada 0 días: nunca se "
+         "ejecuta "
+         "(Daily_Interval)"},
         {{"create", "A", "--program", kApp, "--trigger", "A las 2:00 todos los dias"},
          "",
          1,

@@ -51,6 +51,14 @@ TEST(TriggerTextReadTest, EveryFormReadsBackToItsFieldsAndText) {
         {Make(trigger::Daily, 0, 5, none), "A las 0:05 todos los días"},
         {Make(trigger::Daily, 4, 30, dec1, [](SchedTrigger& t) { t.setDaily_Interval(3); }),
          "A las 4:30 cada 3 días, a partir del 01/12/2026"},
+        {Make(trigger::Daily, 4, 30, none, [](SchedTrigger& t) { t.setDaily_Interval(0); }),
+         "A las 4:30 cada 0 días"},
+        {Make(trigger::Weekly, 4, 30, none,
+              [](SchedTrigger& t) {
+                  t.setWeekly_DaysOfTheWeek(Sun);
+                  t.setWeekly_Interval(-2);
+              }),
+         "A las 4:30 cada dom de cada -2 semanas"},
         {Make(trigger::Daily, 1, 0, dec1,
               [](SchedTrigger& t) {
                   t.setInterval(60);
