@@ -138,14 +138,14 @@ std::string SchedTrigger::Text() const {
         break;
     case trigger::Daily:
         text = "A las " + timeText(m_StartTime) +
-               (m_Daily_Interval > 1 ? " cada " + std::to_string(m_Daily_Interval) + " días"
-                                     : " todos los días");
+               (m_Daily_Interval != 1 ? " cada " + std::to_string(m_Daily_Interval) + " días"
+                                      : " todos los días");
         break;
     case trigger::Weekly:
         text = "A las " + timeText(m_StartTime) + (m_Weekly_DaysOfTheWeek & 0x7F ? " cada " : " ") +
                daysOfWeekText(m_Weekly_DaysOfTheWeek) +
-               (m_Weekly_Interval > 1 ? " de cada " + std::to_string(m_Weekly_Interval) + " semanas"
-                                      : " de cada semana");
+               (m_Weekly_Interval != 1 ? " de cada " + std::to_string(m_Weekly_Interval) + " semanas"
+                                       : " de cada semana");
         break;
     case trigger::MonthlyDate:
         text = "A las " + timeText(m_StartTime) + " " + daysOfMonthText(m_MonthlyDate_Day) +

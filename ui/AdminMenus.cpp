@@ -11,6 +11,7 @@ namespace brio {
 AdminMenus::AdminMenus(QMenuBar* bar) : QObject(bar) {
     mnuTareas = bar->addMenu(QStringLiteral("Tareas"));
     mnuTareas->setObjectName(QStringLiteral("mnuTareas"));
+    mnuTareasNueva = NamedItem(mnuTareas, "mnuTareasNueva", QStringLiteral("Nueva tarea…"));
     mnuTareasCrear = NamedItem(mnuTareas, "mnuTareasCrear", QStringLiteral("&Crear"));
     mnuTareasCrear->setVisible(false);
     mnuTareasModificar = NamedItem(mnuTareas, "mnuTareasModificar", QStringLiteral("&Modificar"));

@@ -17,6 +17,7 @@ public:
     explicit AdminMenus(QMenuBar* bar);
 
     QMenu* mnuTareas;
+    QAction* mnuTareasNueva; // "Nueva tarea…", in the system view only
     QAction* mnuTareasCrear;
     QAction* mnuTareasModificar;
     QAction* mnuTareasEliminar;

@@ -31,6 +31,7 @@ TaskPopupMenu::TaskPopupMenu(QWidget* parent) : QMenu(QStringLiteral("Popup"), p
     mnuPopupEliminarWindow =
         NamedItem(remove, "mnuPopupEliminarWindow", QStringLiteral("De Brio y de Window"));
     mnuPopupModificar = NamedItem(this, "mnuPopupModificar", QStringLiteral("&Modificar"));
+    mnuPopupNuevaTarea = NamedItem(this, "mnuPopupNuevaTarea", QStringLiteral("Nueva tarea…"));
     mnuPopupSp1 = addSeparator();
     mnuPopupSp1->setObjectName(QStringLiteral("mnuPopupSp1"));
     mnuPopupCancelar = NamedItem(this, "mnuPopupCancelar", QStringLiteral("&Cancelar"));
@@ -39,6 +40,7 @@ TaskPopupMenu::TaskPopupMenu(QWidget* parent) : QMenu(QStringLiteral("Popup"), p
 void TaskPopupMenu::Prepare(const QString& T, bool brioView) {
     mnuPopupHabilitarSeleccionada->setText(QStringLiteral("Habilitar [") + T + QStringLiteral("]"));
     mnuPopupDeshabilitarSeleccionada->setText(QStringLiteral("Deshabilitar [") + T + QStringLiteral("]"));
+    mnuPopupNuevaTarea->setVisible(!brioView);
     if (brioView) {
         mnuPopupEliminarBrio->setVisible(true);
         mnuPopupEliminarBrio->setText(QStringLiteral("Eliminar [") + T +

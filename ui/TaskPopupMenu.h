@@ -24,6 +24,7 @@ public:
     QAction* mnuPopupEliminarBrio;
     QAction* mnuPopupEliminarWindow;
     QAction* mnuPopupModificar;
+    QAction* mnuPopupNuevaTarea; // in the system view only
     QAction* mnuPopupSp1;
     QAction* mnuPopupCancelar;
 };

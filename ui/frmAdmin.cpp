@@ -125,6 +125,7 @@ void frmAdmin::connectMenus() {
     connect(m.mnuTareasExportar, &QAction::triggered, this, [this] { mnuTareasExportar_Click(); });
     connect(m.mnuTareasImportar, &QAction::triggered, this, [this] { mnuTareasImportar_Click(); });
     connect(m.mnuTareasReparar, &QAction::triggered, this, [this] { mnuTareasReparar_Click(); });
+    connect(m.mnuTareasNueva, &QAction::triggered, this, [this] { mnuTareasNueva_Click(); });
     connect(m.mnuSeleccionOP, &SelectionMenu::Clicked, this,
             [this](int index) { mnuSeleccionOP_Click(static_cast<std::int16_t>(index)); });
     connect(m.mnuVerActualizar, &QAction::triggered, this, [this] { mnuVerActualizar_Click(); });
@@ -143,6 +144,7 @@ void frmAdmin::connectMenus() {
     connect(p.mnuPopupEliminarBrio, &QAction::triggered, this, [this] { mnuPopupEliminarBrio_Click(); });
     connect(p.mnuPopupEliminarWindow, &QAction::triggered, this, [this] { mnuPopupEliminarWindow_Click(); });
     connect(p.mnuPopupModificar, &QAction::triggered, this, [this] { mnuPopupModificar_Click(); });
+    connect(p.mnuPopupNuevaTarea, &QAction::triggered, this, [this] { mnuTareasNueva_Click(); });
     // mnuPopupCancelar only closes the menu.
 
     connect(toolbar_, &AdminToolbar::ButtonClick, this, &frmAdmin::Toolbar1_ButtonClick);
@@ -277,6 +279,7 @@ void frmAdmin::SwitchView(std::uint8_t view) {
         m.mnuVerTareasSistema->setChecked(system);
         m.mnuVerTareasBrio->setChecked(!system);
         m.mnuTareasReparar->setEnabled(system);
+        m.mnuTareasNueva->setVisible(system);
         m.mnuTareasRangoTiempo->setEnabled(!system);
         toolbar_->Button(QLatin1String(AdminToolbar::kExportar))->setEnabled(!system);
         m.mnuTareasModificar->setEnabled(true);

@@ -112,6 +112,7 @@ private:
     void mnuTareasImportar_Click();
     void mnuTareasExportar_Click();
     void mnuTareasReparar_Click();
+    void mnuTareasNueva_Click(); // NewTaskCommands.cpp
     void SetTaskEnabled(const std::string& TaskName, bool blnEnabled);
     void SetCheckedTasksEnabled(bool blnEnabled);
     void ImportCheckedTasks();

@@ -19,7 +19,7 @@ struct CommandRule {
     int maxNames; // -1: no limit
 };
 
-constexpr std::array<CommandRule, 16> kRules{{
+constexpr std::array<CommandRule, 18> kRules{{
     {"list", "system all json ", false, 0, 0},
     {"next", "system count after json ", false, 1, 1},
     {"show", "system json ", false, 1, 1},
@@ -36,7 +36,40 @@ constexpr std::array<CommandRule, 16> kRules{{
     {"run", "", false, 1, 1},
     {"history", "json ", false, 1, 1},
     {"status", "json ", false, 0, 0},
+    {"create", "user program args folder trigger flag disabled replace import from-json ", false, 0, 1},
+    {"edit", "system ", false, 1, 1},
 }};
+
+// The options of create that take a value, and where each goes.
+std::optional<std::string>* textOption(CliArguments& result, const std::string& name) {
+    if (name == "program")
+        return &result.program;
+    if (name == "args")
+        return &result.arguments;
+    if (name == "folder")
+        return &result.folder;
+    if (name == "from-json")
+        return &result.fromJson;
+    return nullptr;
+}
+
+// A rule of create that needs the whole command line.
+void checkCreate(const CliArguments& result, std::size_t names) {
+    if (result.fromJson) {
+        if (result.program || result.arguments || result.folder || !result.triggers.empty() ||
+            !result.flags.empty() || result.disabled)
+            throw UsageError(
+                "--from-json no se combina con --program, --args, --folder, --trigger, --flag ni "
+                "--disabled: la tarea entera viene del JSON");
+        return;
+    }
+    if (names == 0)
+        throw UsageError("falta el nombre de la tarea");
+    if (!result.program)
+        throw UsageError("la orden «create» necesita --program RUTA (o --from-json ARCHIVO)");
+    if (result.triggers.empty())
+        throw UsageError("la orden «create» necesita al menos un --trigger TEXTO");
+}
 
 const CommandRule* findRule(std::string_view name) {
     const auto it =
@@ -106,6 +139,26 @@ CliArguments ParseArguments(const std::vector<std::string>& args) {
                 if (result.count < 1 || result.count > brio::ScheduleEngine::kMaxCount)
                     throw UsageError("número no válido en --count: «" + *value + "» (de 1 a 10000)");
             }
+        } else if (textOption(result, name) || name == "trigger" || name == "flag") {
+            if (!value) {
+                if (i + 1 >= args.size())
+                    throw UsageError("falta el valor después de --" + name);
+                value = args[++i];
+            }
+            if (name == "trigger")
+                result.triggers.push_back(*value);
+            else if (name == "flag")
+                result.flags.push_back(*value);
+            else if (textOption(result, name)->has_value())
+                throw UsageError("la opción --" + name + " va una sola vez");
+            else
+                *textOption(result, name) = *value;
+        } else if (name == "disabled" || name == "replace" || name == "import") {
+            if (value)
+                throw UsageError("la opción --" + name + " no lleva valor");
+            (name == "disabled"  ? result.disabled
+             : name == "replace" ? result.replace
+                                 : result.import) = true;
         } else if (name == "system" || name == "both" || name == "all" || name == "json") {
             if (value)
                 throw UsageError("la opción --" + name + " no lleva valor");
@@ -150,6 +203,8 @@ CliArguments ParseArguments(const std::vector<std::string>& args) {
         throw UsageError("la orden «" + result.command + "» no admite " +
                          (rule->maxNames == 0 ? std::string("nombres") : std::string("más de un nombre")) +
                          ": " + positional[static_cast<std::size_t>(rule->maxNames)]);
+    if (result.command == "create")
+        checkCreate(result, positional.size());
     result.names = std::move(positional);
     return result;
 }
@@ -183,9 +238,21 @@ std::string HelpText() {
            "  repair --user USUARIO                 borra las claves y aplica la cuenta a todas las tareas\n"
            "  encode-connection                     cifra una cadena de conexión para SuiteSettings.ini\n"
            "  run NOMBRE                            pide al ejecutor (brioschedule-runner) que la inicie ya\n"
-           "  history NOMBRE [--json]               las ejecuciones anotadas de una tarea, la última primero\n"
+           "  history NOMBRE [--json]               las ejecuciones anotadas de una tarea, la última "
+           "primero\n"
            "  status [--json]                       si hay ejecutor en marcha; último resultado y próximo "
            "inicio\n"
+           "  create NOMBRE --program RUTA [--args TEXTO] [--folder RUTA] [--user USUARIO]\n"
+           "         --trigger TEXTO [--trigger TEXTO]... [--flag NOMBRE]... [--disabled] [--replace] "
+           "[--import]\n"
+           "                                        crea una tarea del sistema; TEXTO con las palabras que\n"
+           "                                        muestra la programación (\"A las 2:00 todos los días\")\n"
+           "  create [NOMBRE] --from-json ARCHIVO|- [--replace] [--import]\n"
+           "                                        crea una tarea del sistema desde el JSON de show "
+           "--system "
+           "--json\n"
+           "  edit [--system] NOMBRE                edita el JSON de la tarea con VISUAL, EDITOR o "
+           "sensible-editor\n"
            "\n"
            "Opciones:\n"
            "  --json           un documento JSON en lugar de líneas separadas por tabuladores\n"

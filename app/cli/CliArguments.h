@@ -27,6 +27,13 @@ struct CliArguments {
     int count = 5;                   // next --count N: how many starts, 1 to 10000
     std::string after;               // next --after yyyy-MM-ddTHH:mm[:ss]: local wall time; empty: now
     std::vector<std::string> names;  // the task names, in the order given
+    // create: the new task's fields as given; each optional one left out keeps a new task's value.
+    std::optional<std::string> program, arguments, folder, fromJson;
+    std::vector<std::string> triggers; // --trigger TEXT, in order
+    std::vector<std::string> flags;    // --flag NAME, in order
+    bool disabled = false;             // --disabled
+    bool replace = false;              // --replace: an existing task of that name is replaced
+    bool import = false;               // --import: the new task is also imported into the list file
 };
 
 // Reads argv[1..]. Options start with "--" (or are -h, -V); "--" ends them, so names and negative

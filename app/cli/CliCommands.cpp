@@ -2,6 +2,8 @@
 
 #include "BrioError.h"
 #include "Conversions.h"
+#include "CreateCommand.h"
+#include "EditCommand.h"
 #include "KeyFolderCleaner.h"
 #include "ListDocument.h"
 #include "NextCommand.h"
@@ -84,7 +86,14 @@ int CliCommands::Run(const CliArguments& args) {
             return EncodeConnection();
         if (c == "run" || c == "history" || c == "status")
             return RunnerCommand(args, out_, err_);
+        if (c == "create")
+            return RunCreate(args, programFolder_, scheduler_, out_, err_);
+        if (c == "edit")
+            return RunEdit(args, programFolder_, scheduler_, out_, err_);
         err_ << "orden desconocida: " << c << '\n' << UsageLine() << '\n';
+        return kUsage;
+    } catch (const UsageError& e) {
+        err_ << "brioschedule-cli: " << e.what() << '\n' << UsageLine() << '\n';
         return kUsage;
     } catch (const std::exception& e) {
         return Failed(AsBrioError(e));

@@ -131,19 +131,28 @@ TaskDetails EntryDetails(pugi::xml_node entry) {
 }
 
 TaskDetails SchedTaskDetails(const SchedTask& task) {
+    return JobDetails(task.Name(), {.applicationName = task.ApplicationName(),
+                                    .parameters = task.Parameters(),
+                                    .workingDirectory = task.WorkingDirectory(),
+                                    .flags = task.Flags(),
+                                    .account = task.AccountName(),
+                                    .triggers = task.Triggers()});
+}
+
+TaskDetails JobDetails(const std::string& name, const JobData& job) {
     TaskDetails d;
-    const std::int32_t flags = task.Flags();
+    const std::int32_t flags = job.flags;
     d.task = {
-        {QStringLiteral("Name"), QString::fromStdString(task.Name())},
-        {QStringLiteral("ApplicationName"), QString::fromStdString(task.ApplicationName())},
-        {QStringLiteral("CommandLine"), QString::fromStdString(task.Parameters())},
-        {QStringLiteral("WorkingDirectory"), QString::fromStdString(task.WorkingDirectory())},
+        {QStringLiteral("Name"), QString::fromStdString(name)},
+        {QStringLiteral("ApplicationName"), QString::fromStdString(job.applicationName)},
+        {QStringLiteral("CommandLine"), QString::fromStdString(job.parameters)},
+        {QStringLiteral("WorkingDirectory"), QString::fromStdString(job.workingDirectory)},
         {QStringLiteral("Flags"), flags},
         {QStringLiteral("Enabled"), (flags & taskflag::disabled) == 0},
         {QStringLiteral("hidden"), (flags & taskflag::hidden) != 0},
-        {QStringLiteral("AccountName"), QString::fromStdString(task.AccountName())},
+        {QStringLiteral("AccountName"), QString::fromStdString(job.account)},
     };
-    for (const SchedTrigger& t : task.Triggers().items()) {
+    for (const SchedTrigger& t : job.triggers.items()) {
         d.triggers.push_back({
             {QStringLiteral("triggerType"), t.TriggerType()},
             {QStringLiteral("typeDescription"),

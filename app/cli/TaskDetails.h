@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JobFile.h"
 #include "SchedBridge.h"
 
 #include <QJsonValue>
@@ -31,6 +32,8 @@ TaskDetails EntryDetails(pugi::xml_node entry);
 // A scheduler task: program, arguments, folder, flag word, run-as user and every field of every trigger
 // with its readable text.
 TaskDetails SchedTaskDetails(const SchedTask& task);
+// The same for a task's stored fields under `name`.
+TaskDetails JobDetails(const std::string& name, const JobData& job);
 
 // One JSON object, or a header and one tab-separated line per field (element, field, value).
 void WriteDetails(std::ostream& out, const TaskDetails& details, bool json);

@@ -73,6 +73,29 @@ TEST_F(CliAccountTest, ExportChecksTheAccountFirstAndStoresOnlyTheUserName) {
     expectPasswordStoredNowhere();
 }
 
+TEST_F(CliAccountTest, CreateChecksTheAccountAndItsJsonRoundTripAsksForItAgain) {
+    const std::vector<std::string> create = {
+        "create", "Cierre",   "--program", kApp,
+        "--user", "operador", "--trigger", "A las 2:00 todos los días, a partir del 01/12/2026"};
+    const CliResult refused = runWithPassword(create, "otra");
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("Error 70 (Permiso denegado: la cuenta «operador» no fue aceptada)"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(store().Count(), 0);
+
+    ASSERT_EQ(runWithPassword(create, kPassword).exitCode, 0);
+    EXPECT_EQ(store().Item("Cierre")->AccountName(), "operador");
+    const std::string before = ReadText(tasks / "Cierre.job");
+    const CliResult shown = run({"show", "--system", "--json", "Cierre"});
+    WriteText(home / "cierre.json", shown.out);
+    const CliResult again =
+        runWithPassword({"create", "--replace", "--from-json", (home / "cierre.json").string()}, kPassword);
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(ReadText(tasks / "Cierre.job"), before);
+    expectPasswordStoredNowhere();
+}
+
 TEST_F(CliAccountTest, RepairClearsTheKeyFoldersAndAppliesTheAccountToEveryTask) {
     makeTask("Copia");
     makeTask("Limpieza");

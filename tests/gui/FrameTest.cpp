@@ -59,7 +59,8 @@ TEST_F(FrameTest, MenuTreeHasTheCaptionsAccessKeysShortcutsAndHiddenItems) {
     EXPECT_EQ(w.menuBar()->actions().back()->menu(), nullptr); // "&Salir" has no submenu
 
     AdminMenus& m = w.menus();
-    EXPECT_EQ(items(m.mnuTareas), (std::vector<Item>{{"&Crear", false, ""},
+    EXPECT_EQ(items(m.mnuTareas), (std::vector<Item>{{"Nueva tarea…", false, ""}, // the system view's
+                                                     {"&Crear", false, ""},
                                                      {"&Modificar", true, ""},
                                                      {"Eliminar", false, ""},
                                                      {"Es&tabler Rango Tiempo", true, ""},
@@ -85,6 +86,7 @@ TEST_F(FrameTest, MenuTreeHasTheCaptionsAccessKeysShortcutsAndHiddenItems) {
                                                {"&Deshabilitar", true, ""},
                                                {"&Eliminar", true, ""},
                                                {"&Modificar", true, ""},
+                                               {"Nueva tarea…", true, ""},
                                                {"-", true, ""},
                                                {"&Cancelar", true, ""}}));
     EXPECT_EQ(items(popup->mnuPopupHabilitar->menu()),

@@ -1,5 +1,6 @@
 # Tests of the scheduler boundary: trigger texts and collections, and the logon check through pam_wrapper.
-add_executable(scheduler_boundary_tests ${CMAKE_CURRENT_LIST_DIR}/SchedTriggerTest.cpp)
+add_executable(scheduler_boundary_tests ${CMAKE_CURRENT_LIST_DIR}/SchedTriggerTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TriggerTextTest.cpp)
 target_link_libraries(scheduler_boundary_tests PRIVATE brio_scheduler brio_testsupport GTest::gtest_main)
 gtest_discover_tests(scheduler_boundary_tests DISCOVERY_TIMEOUT 60)
 
