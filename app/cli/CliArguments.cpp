@@ -16,26 +16,27 @@ struct CommandRule {
     std::string_view options; // the long options it accepts, each followed by a blank
     bool minutes;             // a number of minutes comes before the names
     int minNames;
-    int maxNames; // -1: no limit
+    int maxNames;   // -1: no limit
+    bool onlyReads; // writes nothing in the program folder
 };
 
 constexpr std::array<CommandRule, 16> kRules{{
-    {"list", "system all json ", false, 0, 0},
-    {"next", "system count after json ", false, 1, 1},
-    {"show", "system json ", false, 1, 1},
-    {"import", "", false, 1, -1},
-    {"export", "user ", false, 1, -1},
-    {"enable", "system ", false, 1, -1},
-    {"disable", "system ", false, 1, -1},
-    {"delete", "system both ", false, 1, -1},
-    {"range", "", true, 1, -1},
-    {"generate", "", false, 0, 0},
-    {"format", "", false, 0, 0},
-    {"repair", "user ", false, 0, 0},
-    {"encode-connection", "", false, 0, 0},
-    {"run", "", false, 1, 1},
-    {"history", "json ", false, 1, 1},
-    {"status", "json ", false, 0, 0},
+    {"list", "system all json ", false, 0, 0, true},
+    {"next", "system count after json ", false, 1, 1, true},
+    {"show", "system json ", false, 1, 1, true},
+    {"import", "", false, 1, -1, false},
+    {"export", "user ", false, 1, -1, false},
+    {"enable", "system ", false, 1, -1, false},
+    {"disable", "system ", false, 1, -1, false},
+    {"delete", "system both ", false, 1, -1, false},
+    {"range", "", true, 1, -1, false},
+    {"generate", "", false, 0, 0, false},
+    {"format", "", false, 0, 0, false},
+    {"repair", "user ", false, 0, 0, false},
+    {"encode-connection", "", false, 0, 0, true},
+    {"run", "", false, 1, 1, true},
+    {"history", "json ", false, 1, 1, true},
+    {"status", "json ", false, 0, 0, true},
 }};
 
 const CommandRule* findRule(std::string_view name) {
@@ -49,6 +50,11 @@ bool takes(const CommandRule& rule, std::string_view option) {
 }
 
 } // namespace
+
+bool OnlyReads(const CliArguments& args) {
+    const CommandRule* rule = findRule(args.command);
+    return !rule || rule->onlyReads;
+}
 
 CliArguments ParseArguments(const std::vector<std::string>& args) {
     CliArguments result;
@@ -183,7 +189,8 @@ std::string HelpText() {
            "  repair --user USUARIO                 borra las claves y aplica la cuenta a todas las tareas\n"
            "  encode-connection                     cifra una cadena de conexión para SuiteSettings.ini\n"
            "  run NOMBRE                            pide al ejecutor (brioschedule-runner) que la inicie ya\n"
-           "  history NOMBRE [--json]               las ejecuciones anotadas de una tarea, la última primero\n"
+           "  history NOMBRE [--json]               las ejecuciones anotadas de una tarea, la última "
+           "primero\n"
            "  status [--json]                       si hay ejecutor en marcha; último resultado y próximo "
            "inicio\n"
            "\n"
