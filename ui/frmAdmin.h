@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DateTime.h"
 #include "SchedBridge.h"
 #include "SecretString.h"
 #include "clsTarea.h"
@@ -31,7 +32,9 @@ class clsAdminTask;
 class frmAdmin : public QMainWindow {
     Q_OBJECT
 public:
-    frmAdmin(std::filesystem::path programFolder, SchedBridgeFactory scheduler, QWidget* parent = nullptr);
+    // The window reads the time of day from `clock`.
+    frmAdmin(std::filesystem::path programFolder, SchedBridgeFactory scheduler, QWidget* parent = nullptr,
+             const Clock& clock = HostClock());
     ~frmAdmin() override;
 
     // The start-up sequence; runs once, when the window is first shown.
@@ -130,6 +133,7 @@ private:
 
     std::filesystem::path programFolder_;
     SchedBridgeFactory scheduler_;
+    const Clock& clock_;
     bool loaded_ = false;
 
     // The account entered once through the account dialog; empty until then.

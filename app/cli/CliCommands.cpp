@@ -2,6 +2,7 @@
 
 #include "BrioError.h"
 #include "Conversions.h"
+#include "DateTime.h"
 #include "KeyFolderCleaner.h"
 #include "ListDocument.h"
 #include "NextCommand.h"
@@ -102,7 +103,7 @@ int CliCommands::List(const CliArguments& args) {
     // The system view also tells each task's next start, found in the same pass over the scheduler.
     std::vector<NextRun> nextRuns;
     const ScheduleEngine engine(ScheduleZone::Host());
-    const Instant now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    const Instant now = HostClock().Now();
     const auto addNextRun = [&](const SchedTask& task) {
         nextRuns.push_back(NextRunOf(engine, task.Triggers(), task.Flags(), now));
     };
