@@ -102,7 +102,8 @@ private:
     void buildControls();
     void connectMenus();
 
-    // Commands (frmAdminCommands.cpp).
+    // Commands, one file for each kind: EnableCommands.cpp, DeleteCommands.cpp, ModifyCommands.cpp,
+    // ExportImportCommands.cpp and RepairCommand.cpp; the steps they share in frmAdminCommands.cpp.
     void mnuPopupHabilitarSeleccionada_Click();
     void mnuPopupHabilitarTodas_Click();
     void mnuPopupDeshabilitarSeleccionada_Click();
@@ -135,9 +136,9 @@ private:
     SchedBridgeFactory scheduler_;
     const Clock& clock_;
     bool loaded_ = false;
+    std::vector<std::string> shownWarnings_; // the scheduler's warnings last shown
 
     // The account entered once through the account dialog; empty until then.
-    std::vector<std::string> shownWarnings_; // the scheduler's warnings last shown
     std::string storedUser_;
     SecretString storedPwd_; // wiped when the window goes
 
