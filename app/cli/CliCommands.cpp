@@ -37,13 +37,6 @@ std::string joined(NameList::const_iterator first, NameList::const_iterator last
 
 } // namespace
 
-BrioError AsBrioError(const std::exception& error) {
-    if (const auto* known = dynamic_cast<const BrioError*>(&error))
-        return *known;
-    const bool fileSystem = dynamic_cast<const std::filesystem::filesystem_error*>(&error) != nullptr;
-    return BrioError(fileSystem ? err::PathFileAccess : err::InvalidCall, ExceptionText(error));
-}
-
 CliCommands::CliCommands(std::filesystem::path programFolder, SchedBridgeFactory scheduler, std::ostream& out,
                          std::ostream& err)
     : programFolder_(std::move(programFolder)), scheduler_(std::move(scheduler)), out_(out), err_(err) {}

@@ -6,6 +6,7 @@
 #include "ControlEscaper.h"
 #include "EmbeddedDefaults.h"
 #include "ProgramFolder.h"
+#include "SystemMessages.h"
 #include "TaskStore.h"
 
 #include <iostream>
@@ -55,7 +56,7 @@ int main(int argc, char* argv[]) {
             else
                 brio::EnsureEmbeddedDefaults(programFolder);
         } catch (const std::exception& e) {
-            std::cerr << AsBrioError(e).report() << '\n';
+            std::cerr << brio::AsBrioError(e).report() << '\n';
         }
     }
     CliCommands commands(programFolder, brio::MakeTaskStoreFactory(brio::TaskStore::DefaultFolder()),
