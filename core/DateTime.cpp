@@ -38,6 +38,14 @@ struct Scanner {
     bool done() const { return i == t.size(); }
 };
 
+// "HH:mm[:ss]" into `p`, the hour with at least `hourDigits` digits.
+bool readClock(Scanner& s, int hourDigits, DateParts& p) {
+    if (!s.digits(hourDigits, 2, p.hour) || !s.take(':') || !s.digits(2, 2, p.minute))
+        return false;
+    p.hasSeconds = s.take(':');
+    return !p.hasSeconds || s.digits(2, 2, p.second);
+}
+
 } // namespace
 
 const Clock& HostClock() {
@@ -79,21 +87,16 @@ std::optional<DateParts> ReadIso(std::string_view text) {
     if (s.done())
         return p;
     p.separator = s.take('T') ? 'T' : s.take(' ') ? ' ' : 0;
-    if (!p.separator || !s.digits(2, 2, p.hour) || !s.take(':') || !s.digits(2, 2, p.minute))
+    if (!p.separator || !readClock(s, 2, p))
         return std::nullopt;
-    if (s.take(':')) {
-        if (!s.digits(2, 2, p.second))
+    if (p.hasSeconds && s.take('.')) {
+        const std::size_t from = s.i;
+        int fraction = 0;
+        if (!s.digits(1, 9, fraction))
             return std::nullopt;
-        p.hasSeconds = true;
-        if (s.take('.')) {
-            const std::size_t from = s.i;
-            int fraction = 0;
-            if (!s.digits(1, 9, fraction))
-                return std::nullopt;
-            p.fractionDigits = static_cast<int>(s.i - from);
-            for (std::size_t k = 0; k < 3; ++k)
-                p.millisecond = p.millisecond * 10 + (from + k < s.i ? text[from + k] - '0' : 0);
-        }
+        p.fractionDigits = static_cast<int>(s.i - from);
+        for (std::size_t k = 0; k < 3; ++k)
+            p.millisecond = p.millisecond * 10 + (from + k < s.i ? text[from + k] - '0' : 0);
     }
     if (s.take('Z')) {
         p.hasZone = true;
@@ -124,13 +127,8 @@ std::optional<DateParts> ReadDayMonthYear(std::string_view text) {
         return std::nullopt;
     while (s.take(' ')) {
     }
-    if (!s.digits(1, 2, p.hour) || !s.take(':') || !s.digits(2, 2, p.minute))
+    if (!readClock(s, 1, p))
         return std::nullopt;
-    if (s.take(':')) {
-        if (!s.digits(2, 2, p.second))
-            return std::nullopt;
-        p.hasSeconds = true;
-    }
     if (!s.done())
         return std::nullopt;
     return p;
