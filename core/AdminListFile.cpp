@@ -501,18 +501,20 @@ void AdminListFile::FormatXML() {
         formatted.swap(again);
         again.assign(text, 0, prefix);
     }
-    again = std::string();
+    std::string().swap(again);
     if (formatted == text)
         return;
     if (formatted.empty())
         refuse("el resultado estaría vacío"); // a list is never replaced by an empty file
     // Both must parse: line breaks before tags can turn bytes that do not parse into a file that does.
-    // Each is parsed where it lies while the disk takes in the result.
-    const SaveCheck check = [&](const fs::path&) {
+    // Once the result is on disk, one text at a time is held: the list is parsed where it lies, then the
+    // result is read back into its room and parsed.
+    const SaveCheck check = [&](const fs::path& written) {
+        std::string().swap(formatted); // gives its memory back, which an assignment would keep
         if (const std::string problem = parseProblemInPlace(text, true); !problem.empty())
             refuse("no es un XML válido: " + problem);
-        text = std::string();
-        if (const std::string problem = parseProblemInPlace(formatted, false); !problem.empty())
+        ReadWholeFileInto(written, text);
+        if (const std::string problem = parseProblemInPlace(text, false); !problem.empty())
             refuse("el resultado no sería un XML válido: " + problem);
     };
     WriteFileAtomically(listFile_, formatted, fs::path(listFile_.string() + "_"), 0666, check);
