@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <system_error>
 #include <unordered_map>
 
 namespace fs = std::filesystem;
@@ -476,6 +477,9 @@ void AdminListFile::FormatXML() {
         return;
     ListFileLock lock(listFile_); // removes a temporary an interrupted run left behind, too
     std::string text;
+    std::error_code ec;
+    if (const std::uintmax_t size = fs::file_size(listFile_, ec); !ec)
+        text.reserve(size + size / 4); // room to read the result back into
     ReadWholeFileInto(listFile_, text);
     if (text.empty())
         return; // nothing to format
