@@ -72,10 +72,8 @@ std::vector<std::string> PrepareProgramFolder(const std::filesystem::path& progr
             EnsureProgramFolder(programFolder);
         else
             EnsureEmbeddedDefaults(programFolder);
-    } catch (const BrioError& e) {
-        return {e.report()};
     } catch (const std::exception& e) {
-        return {BrioError(err::PathFileAccess, ExceptionText(e)).report()};
+        return {AsBrioError(e).report()};
     }
     return {};
 }

@@ -95,6 +95,25 @@ void BM_Next20StartsOfOneTrigger(benchmark::State& state) {
 }
 BENCHMARK(BM_Next20StartsOfOneTrigger);
 
+// The next 10,000 starts of a daily trigger at 2:00, as `next --count 10000` asks; items are starts.
+void BM_Next10000StartsOfADailyTrigger(benchmark::State& state) {
+    const brio::ScheduleEngine engine(brio::ScheduleZone::Named("Europe/Madrid"));
+    const Instant after{std::chrono::seconds{1780000000}};
+    SchedTrigger daily;
+    daily.setTriggerType(brio::trigger::Daily);
+    daily.setBeginDay(brio::MakeDate(2026, 1, 1));
+    daily.setStartTime(brio::MakeDate(1899, 12, 30, 2, 0));
+    daily.setDaily_Interval(1);
+    std::int64_t starts = 0;
+    for (auto _ : state) {
+        const brio::Schedule next = engine.Next(daily, after, brio::ScheduleEngine::kMaxCount);
+        starts += static_cast<std::int64_t>(next.starts.size());
+        benchmark::DoNotOptimize(next);
+    }
+    state.SetItemsProcessed(starts);
+}
+BENCHMARK(BM_Next10000StartsOfADailyTrigger);
+
 // A store of 10,000 tasks, one of the varied triggers each, and an empty program folder.
 struct Store {
     std::filesystem::path root, home, tasks;

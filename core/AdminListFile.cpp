@@ -1,19 +1,17 @@
 #include "AdminListFile.h"
 
 #include "AtomicFile.h"
-#include "BlockSink.h"
 #include "BrioError.h"
 #include "Conversions.h"
+#include "DocumentOrder.h"
 #include "ListDocument.h"
 #include "ListEntryIndex.h"
 #include "ListFileLock.h"
-#include "MarkupScan.h"
-#include "ParseArena.h"
 #include "SystemMessages.h"
 
 #include <algorithm>
 #include <cctype>
-#include <future>
+#include <cstring>
 #include <system_error>
 #include <unordered_map>
 
@@ -342,41 +340,15 @@ void AdminListFile::ThrowNoList() const {
 
 namespace {
 
-// Where a pass of the formatter writes: a string, or blocks handed on to a sink as they fill.
-class StringOut {
-public:
-    explicit StringOut(std::string& text) : text_(text) {}
-    void room(std::size_t more) { text_.reserve(text_.size() + more); }
-    void put(std::string_view piece) { text_.append(piece); }
-    void tabs(std::size_t count) { text_.append(count, '\t'); }
-
-private:
-    std::string& text_;
-};
-
-class BlockOut {
-public:
-    explicit BlockOut(const ContentSink& sink) : blocks_(sink) {}
-    void room(std::size_t) {}
-    void put(std::string_view piece) { blocks_.append(piece); }
-    void tabs(std::size_t count) { blocks_.append(count, '\t'); }
-    void flush() { blocks_.flush(); }
-
-private:
-    BlockSink blocks_;
-};
-
-// One line of the formatter, indented; updates the indentation level.
-template <typename Out> void indentLine(std::string_view line, int& level, Out& out) {
+// One line of the formatter, indented, appended to `out`; updates the indentation level.
+void indentLine(std::string_view line, int& level, std::string& out) {
     if (line.find('\t') != std::string_view::npos || line.find('\r') != std::string_view::npos) {
-        out.put(line);
+        out.append(line);
         return;
     }
     const std::size_t length = line.size();
-    // Only "<", "</" and "/>" matter. The text between two "<" is searched for ">" only, which is far
-    // rarer than "/" (dates and paths are full of them): one byte search per tag instead of one per "/".
-    // Every "/>" with its "/" in [from, to) closes a level; the search never runs past `to`, so that text
-    // without ">" stays linear.
+    // Every "/>" between two "<" closes a level; searching that stretch for ">" keeps text without ">"
+    // linear.
     const auto closeSelfClosed = [&](std::size_t from, std::size_t to) {
         const std::string_view upTo = line.substr(0, to);
         for (std::size_t gt = upTo.find('>', from + 1); gt != std::string_view::npos;
@@ -392,18 +364,18 @@ template <typename Out> void indentLine(std::string_view line, int& level, Out& 
         from = pos;
         // The character after the last one is taken to be the last one itself.
         const char next = pos + 1 < length ? line[pos + 1] : (length >= 2 ? line[length - 1] : '\0');
-        out.put(line.substr(run, pos - run));
+        out.append(line.substr(run, pos - run));
         run = pos;
         if (next != '/')
             ++level;
-        out.put("\r\n");
+        out.append("\r\n");
         if (level > 0)
-            out.tabs(static_cast<std::size_t>(std::min(level, kMaxIndentTabs)));
+            out.append(static_cast<std::size_t>(std::min(level, kMaxIndentTabs)), '\t');
         if (next == '/' && level > 0)
             --level;
     }
     closeSelfClosed(from, length);
-    out.put(line.substr(run));
+    out.append(line.substr(run));
 }
 
 // The next line of `text` from `pos`, which moves past it: a line ends at CR or CR LF, neither part of it.
@@ -418,82 +390,6 @@ std::string_view nextLine(std::string_view text, std::size_t& pos) {
     return line;
 }
 
-// One pass of the formatter; false, part way, when it leaves the text alone.
-template <typename Out> bool formatLines(std::string_view text, int& level, Out& out) {
-    level = -1;
-    bool started = false;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::string_view line = nextLine(text, pos);
-        if (line.size() < 20 && level == -1)
-            return false; // already formatted: left alone
-        if (!started)     // room once the text is known to need formatting
-            out.room(text.size() + text.size() / 3);
-        started = true;
-        indentLine(line, level, out);
-        out.put("\r\n");
-    }
-    return true;
-}
-
-// What a pass of the formatter does with a text, seen without running it.
-struct Outlook {
-    // It leaves the text alone: a line shorter than 20 characters comes before any tag opens a level.
-    bool leftAlone = false;
-    // It changes the text: a tag opens a level first, so a line break goes in before it, and from there on
-    // it no longer leaves the text alone.
-    bool changes = false;
-    // A second pass would leave the result alone at once: its first line is shorter than 20 characters.
-    bool settles = false;
-};
-
-Outlook outlookOf(std::string_view text) {
-    Outlook outlook;
-    bool first = true;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::string_view line = nextLine(text, pos);
-        if (line.size() < 20) { // the level is still the starting one here
-            outlook.leftAlone = true;
-            return outlook;
-        }
-        const bool verbatim = line.find('\t') != std::string_view::npos; // copied as it is
-        if (first) {
-            // The result's first line is this line up to its first tag, where a line break goes in.
-            const std::size_t tag = verbatim ? std::string_view::npos : line.find('<');
-            outlook.settles = (tag == std::string_view::npos ? line.size() : tag) < 20;
-            first = false;
-        }
-        if (verbatim)
-            continue;
-        for (std::size_t at = line.find('<'); at != std::string_view::npos; at = line.find('<', at + 1)) {
-            if (at + 1 == line.size() || line[at + 1] != '/') {
-                outlook.changes = true;
-                return outlook;
-            }
-        }
-    }
-    return outlook;
-}
-
-// Thrown when a pass that was to change the text leaves it alone after all.
-struct LeftAlone {};
-
-} // namespace
-
-std::string AdminListFile::IndentXmlLine(const std::string& line) {
-    std::string result;
-    IndentXmlLineInto(line, result);
-    return result;
-}
-
-void AdminListFile::IndentXmlLineInto(std::string_view line, std::string& out) {
-    StringOut to(out);
-    indentLine(line, indentLevel_, to);
-}
-
-namespace {
-
 // The length of what the formatter keeps in front of the text it formats: a UTF-8 byte order mark and an
 // XML declaration at the very start, which must stay first in the file.
 std::size_t keptPrefix(std::string_view text) {
@@ -507,10 +403,24 @@ std::size_t keptPrefix(std::string_view text) {
     return at;
 }
 
-// Why a text cannot be the list file (parse error, in Spanish), or empty when it parses; a list whose
-// values hold a raw "<" at `rawLessThan` cannot be formatted either. The text is parsed where it lies,
-// without a copy, and is no longer the same text afterwards.
-std::string parseProblemInPlace(std::string& text, std::size_t rawLessThan = std::string::npos) {
+// Where the first "<" inside an element's attribute value lies in the text `doc` was parsed from in
+// place; npos when no value holds one.
+std::size_t rawLessThanInValue(const pugi::xml_document& doc, const char* text) {
+    for (pugi::xml_node node = doc.first_child(); node; node = NextInDocumentOrder(node)) {
+        if (node.type() != pugi::node_element)
+            continue;
+        for (const pugi::xml_attribute attribute : node.attributes()) {
+            if (const char* at = std::strchr(attribute.value(), '<'))
+                return static_cast<std::size_t>(at - text);
+        }
+    }
+    return std::string::npos;
+}
+
+// Why a text cannot be the list file (parse error, in Spanish), or empty when it parses; with
+// `valuesKeepTheirLessThan`, a raw "<" in a value, which a line break would change, is a reason too.
+// The text is parsed where it lies, without a copy, and is no longer the same text afterwards.
+std::string parseProblemInPlace(std::string& text, bool valuesKeepTheirLessThan) {
     pugi::xml_document doc;
     const pugi::xml_parse_result result =
         doc.load_buffer_inplace(text.data(), text.size(),
@@ -521,14 +431,21 @@ std::string parseProblemInPlace(std::string& text, std::size_t rawLessThan = std
         return XmlParseStatusText(result.status) + " (posición " + std::to_string(result.offset) + ")";
     if (!doc.document_element())
         return "no tiene elemento raíz";
-    if (rawLessThan != std::string::npos) {
-        return "un valor lleva un «<» sin escapar (posición " + std::to_string(rawLessThan) +
-               "), que el formato partiría";
+    if (valuesKeepTheirLessThan) {
+        if (const std::size_t at = rawLessThanInValue(doc, text.data()); at != std::string::npos)
+            return "un valor lleva un «<» sin escapar (posición " + std::to_string(at) +
+                   "), que el formato partiría";
     }
     return {};
 }
 
 } // namespace
+
+std::string AdminListFile::IndentXmlLine(const std::string& line) {
+    std::string result;
+    indentLine(line, indentLevel_, result);
+    return result;
+}
 
 bool AdminListFile::FormatText(std::string_view text, std::string& out) {
     out.clear();
@@ -537,22 +454,32 @@ bool AdminListFile::FormatText(std::string_view text, std::string& out) {
 
 bool AdminListFile::AppendFormatted(std::string_view text, std::string& out) {
     const std::size_t start = out.size();
-    StringOut to(out);
-    if (formatLines(text, indentLevel_, to))
-        return true;
-    out.resize(start);
-    return false;
+    indentLevel_ = -1;
+    bool started = false;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::string_view line = nextLine(text, pos);
+        if (line.size() < 20 && indentLevel_ == -1) {
+            out.resize(start); // already formatted: left alone
+            return false;
+        }
+        if (!started) // room once the text is known to need formatting
+            out.reserve(start + text.size() + text.size() / 3);
+        started = true;
+        indentLine(line, indentLevel_, out);
+        out.append("\r\n");
+    }
+    return true;
 }
 
 void AdminListFile::FormatXML() {
     if (!ListFileExists())
         return;
     ListFileLock lock(listFile_); // removes a temporary an interrupted run left behind, too
-    const fs::path temporary = fs::path(listFile_.string() + "_");
     std::string text;
     std::error_code ec;
     if (const std::uintmax_t size = fs::file_size(listFile_, ec); !ec)
-        text.reserve(size + size / 4); // room to read the result back into, once the text is parsed
+        text.reserve(size + size / 4); // room to read the result back into
     ReadWholeFileInto(listFile_, text);
     if (text.empty())
         return; // nothing to format
@@ -564,80 +491,10 @@ void AdminListFile::FormatXML() {
     if (text.find('\0') != std::string::npos || text.starts_with("\xFE\xFF") || text.starts_with("\xFF\xFE"))
         refuse("no está escrito en UTF-8 ni en Windows-1252");
     const std::size_t prefix = keptPrefix(text);
-    const Outlook outlook = outlookOf(std::string_view(text).substr(prefix));
-    if (outlook.leftAlone)
-        return;
-    // Both must parse: line breaks before tags can turn bytes that do not parse into a file that does.
-    // They are parsed while the disk takes in the result, each where it lies. A list of moderate size is
-    // formatted in memory, and checked on a thread of its own: scanned while it is formatted, parsed once the
-    // formatter is done with it, beside the result's parse. A bigger one is only scanned on another thread,
-    // and parsed on this one, one text at a time: the result is read back from the temporary file into the
-    // text's room, so that the text, the result and a parsed document are never all held at once.
-    const bool sideBySide = text.size() <= formatInMemoryUpTo_;
-    const auto onAnotherThread = [](auto work) {
-        try {
-            return std::async(std::launch::async, work);
-        } catch (const std::system_error&) { // no thread to be had: done here, when its result is asked for
-            return std::async(std::launch::deferred, work);
-        }
-    };
-    std::string formatted;
-    std::future<std::string> listCheck;
-    std::future<std::size_t> valueScan;
-    std::promise<void> textFormatted; // ends before listCheck: a check still waiting for it then stops
-    if (sideBySide) {
-        listCheck = onAnotherThread([&text, done = textFormatted.get_future().share()] {
-            const std::size_t rawLessThan = RawLessThanInValue(text);
-            done.get();
-            ParseArena arena(3 * text.size()); // a list's document takes about twice its text
-            return parseProblemInPlace(text, rawLessThan);
-        });
-    } else {
-        valueScan = onAnotherThread([&text] { return RawLessThanInValue(text); });
-    }
-    const SaveCheck check = [&](const fs::path& written) {
-        std::string listProblem;
-        std::string resultProblem;
-        if (sideBySide) {
-            ParseArena arena(3 * formatted.size());
-            resultProblem = parseProblemInPlace(formatted);
-            listProblem = listCheck.get();
-        } else {
-            formatted = std::string();
-            ParseArena arena(3 * text.size());
-            listProblem = parseProblemInPlace(text, valueScan.get());
-            if (listProblem.empty()) {
-                arena.Reset();
-                ReadWholeFileInto(written, text);
-                resultProblem = parseProblemInPlace(text);
-            }
-        }
-        if (!listProblem.empty())
-            refuse("no es un XML válido: " + listProblem);
-        if (!resultProblem.empty())
-            refuse("el resultado no sería un XML válido: " + resultProblem);
-    };
-    if (outlook.changes && outlook.settles && !sideBySide) {
-        // One pass, settled by its short first line, goes straight into the temporary file.
-        try {
-            WriteFileAtomicallyFrom(
-                listFile_,
-                [&](const ContentSink& sink) {
-                    BlockOut out(sink);
-                    out.put(std::string_view(text).substr(0, prefix));
-                    if (!formatLines(std::string_view(text).substr(prefix), indentLevel_, out))
-                        throw LeftAlone{};
-                    out.flush();
-                },
-                temporary, 0666, check);
-        } catch (const LeftAlone&) {
-        }
-        return;
-    }
-    // Otherwise the result is made in memory: formatted again until the formatter leaves it alone.
-    formatted.assign(text, 0, prefix); // kept first; the formatted text follows it
+    std::string formatted(text, 0, prefix); // kept first; the formatted text follows it
     if (!AppendFormatted(std::string_view(text).substr(prefix), formatted))
         return;
+    // Formatted again until the formatter leaves the result alone.
     std::string again(text, 0, prefix);
     int rounds = 0;
     while (AppendFormatted(std::string_view(formatted).substr(prefix), again)) {
@@ -648,13 +505,23 @@ void AdminListFile::FormatXML() {
         formatted.swap(again);
         again.assign(text, 0, prefix);
     }
-    again = std::string();
+    std::string().swap(again);
     if (formatted == text)
         return;
     if (formatted.empty())
         refuse("el resultado estaría vacío"); // a list is never replaced by an empty file
-    textFormatted.set_value();                // the text is not read again here: its check may parse it
-    WriteFileAtomically(listFile_, formatted, temporary, 0666, check);
+    // Both must parse: line breaks before tags can turn bytes that do not parse into a file that does.
+    // Once the result is on disk, one text at a time is held: the list is parsed where it lies, then the
+    // result is read back into its room and parsed.
+    const SaveCheck check = [&](const fs::path& written) {
+        std::string().swap(formatted); // gives its memory back, which an assignment would keep
+        if (const std::string problem = parseProblemInPlace(text, true); !problem.empty())
+            refuse("no es un XML válido: " + problem);
+        ReadWholeFileInto(written, text);
+        if (const std::string problem = parseProblemInPlace(text, false); !problem.empty())
+            refuse("el resultado no sería un XML válido: " + problem);
+    };
+    WriteFileAtomically(listFile_, formatted, fs::path(listFile_.string() + "_"), 0666, check);
 }
 
 } // namespace brio

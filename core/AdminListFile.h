@@ -68,10 +68,6 @@ public:
     void FormatXML();
     // One pass of the formatter over `text` into `out`; false when it leaves the text alone.
     bool FormatText(std::string_view text, std::string& out);
-    // A list up to this size is formatted in memory and checked on two threads; a bigger one is formatted
-    // straight into its file and checked on one, holding less than half the memory. Tests take either way.
-    static constexpr std::size_t kFormatInMemoryUpTo = std::size_t{16} << 20;
-    void SetFormatInMemoryUpTo(std::size_t bytes) { formatInMemoryUpTo_ = bytes; }
 
     // The drive under which the suite's tree holds the path's program: "C:", "D:", "E:" or empty.
     std::string FindInstallDrive(const std::string& path) const;
@@ -79,7 +75,6 @@ public:
     static std::string RelocateInstallPath(const std::string& drive, const std::string& path);
     // One line of the formatter, indented; updates the indentation level.
     std::string IndentXmlLine(const std::string& line);
-    void IndentXmlLineInto(std::string_view line, std::string& out);
 
 protected:
     bool ListFileExists() const;
@@ -114,7 +109,6 @@ private:
     std::filesystem::path listFile_;
     HostPaths paths_;
     int indentLevel_ = -1;
-    std::size_t formatInMemoryUpTo_ = kFormatInMemoryUpTo;
 };
 
 } // namespace brio

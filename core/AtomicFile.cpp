@@ -19,15 +19,9 @@ namespace brio {
 
 namespace {
 
-std::string systemText(int code) {
-    return SystemErrorText(code);
-}
-
 [[noreturn]] void fail(const fs::path& file, const char* what, int code) {
-    const long number = (code == EACCES || code == EPERM || code == EROFS) ? err::PermissionDenied
-                        : (code == ENOENT)                                 ? err::PathNotFound
-                                                                           : err::PathFileAccess;
-    throw BrioError(number, std::string(what) + " «" + file.string() + "»: " + systemText(code));
+    throw BrioError(SystemErrorNumber(code),
+                    std::string(what) + " «" + file.string() + "»: " + SystemErrorText(code));
 }
 
 void syncFolder(const fs::path& folder) {
@@ -163,7 +157,7 @@ fs::path saveTarget(const fs::path& target) {
             throw BrioError(
                 err::PathFileAccess,
                 "«" + target.string() +
-                    "» es un enlace simbólico que no lleva a ningún archivo: " + systemText(errno));
+                    "» es un enlace simbólico que no lleva a ningún archivo: " + SystemErrorText(errno));
         resolved = real;
         std::free(real);
         if (::stat(resolved.c_str(), &info) != 0)

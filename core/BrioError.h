@@ -42,4 +42,14 @@ private:
     std::string description_;
 };
 
+// What a step that must not throw tells, as the XML parser's results do: 0 when it succeeded, else an
+// error number of the table, with the detail in Spanish. The layer above throws error() where it fails.
+struct Result {
+    long number = 0;
+    std::string detail;
+
+    bool ok() const noexcept { return number == 0; }
+    BrioError error() const { return BrioError(number, detail); }
+};
+
 } // namespace brio

@@ -11,15 +11,6 @@
 
 namespace brio {
 
-QDateTime MakeDate(int year, int month, int day, int hour, int minute, int second) {
-    return QDateTime(QDate(year, month, day), QTime(hour, minute, second), Qt::UTC);
-}
-
-QDateTime ZeroDate() {
-    static const QDateTime zero = MakeDate(1899, 12, 30);
-    return zero;
-}
-
 double Val(std::string_view text) {
     std::size_t i = 0;
     const std::size_t n = text.size();
@@ -149,99 +140,15 @@ bool CBool(std::string_view text) {
     return std::strtod(std::string(t).c_str(), nullptr) != 0.0;
 }
 
-std::string DateToText(const QDateTime& value) {
-    return value.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")).toStdString();
-}
-
-namespace {
-
-// A small reader over the date text: digits, exact characters, the end.
-struct DateScanner {
-    std::string_view t;
-    std::size_t i = 0;
-    bool digits(int minCount, int maxCount, int& out) {
-        int n = 0;
-        out = 0;
-        while (i < t.size() && n < maxCount && std::isdigit(static_cast<unsigned char>(t[i]))) {
-            out = out * 10 + (t[i++] - '0');
-            ++n;
-        }
-        return n >= minCount;
-    }
-    bool take(char c) {
-        if (i < t.size() && t[i] == c) {
-            ++i;
-            return true;
-        }
-        return false;
-    }
-    bool done() const { return i == t.size(); }
-};
-
-// "dd/MM/yyyy[ HH:mm[:ss]]" with one-digit day, month and hour allowed.
-bool readDayMonthYear(std::string_view t, int (&v)[6]) {
-    DateScanner s{t};
-    if (!s.digits(1, 2, v[2]) || !s.take('/') || !s.digits(1, 2, v[1]) || !s.take('/') ||
-        !s.digits(4, 4, v[0]))
-        return false;
-    if (s.done())
-        return true;
-    if (!s.take(' ') && !s.take('T'))
-        return false;
-    while (s.take(' ')) {
-    }
-    if (!s.digits(1, 2, v[3]) || !s.take(':') || !s.digits(2, 2, v[4]))
-        return false;
-    if (s.take(':') && !s.digits(2, 2, v[5]))
-        return false;
-    return s.done();
-}
-
-// ISO 8601: "yyyy-MM-dd[THH:mm[:ss[.fff]][Z|±hh:mm]]".
-bool readIso(std::string_view t, int (&v)[6]) {
-    DateScanner s{t};
-    if (!s.digits(4, 4, v[0]) || !s.take('-') || !s.digits(2, 2, v[1]) || !s.take('-') ||
-        !s.digits(2, 2, v[2]))
-        return false;
-    if (s.done())
-        return true;
-    if (!s.take('T') && !s.take(' '))
-        return false;
-    if (!s.digits(2, 2, v[3]) || !s.take(':') || !s.digits(2, 2, v[4]))
-        return false;
-    if (s.take(':')) {
-        if (!s.digits(2, 2, v[5]))
-            return false;
-        int fraction = 0;
-        if (s.take('.') && !s.digits(1, 9, fraction))
-            return false;
-    }
-    int zone = 0;
-    if (s.take('Z'))
-        return s.done();
-    if (s.take('+') || s.take('-')) {
-        if (!s.digits(2, 2, zone))
-            return false;
-        s.take(':');
-        if (!s.digits(2, 2, zone))
-            return false;
-    }
-    return s.done();
-}
-
-} // namespace
-
 QDateTime CDate(std::string_view text) {
     const std::string_view t = trimmed(text);
-    int v[6] = {0, 0, 0, 0, 0, 0}; // year, month, day, hour, minute, second
-    if (!readDayMonthYear(t, v)) {
-        for (int& x : v)
-            x = 0;
-        if (!readIso(t, v))
-            throw BrioError(err::TypeMismatch, "«" + std::string(t) + "» no es una fecha");
-    }
-    const QDate date(v[0], v[1], v[2]);
-    const QTime time(v[3], v[4], v[5]);
+    std::optional<DateParts> parts = ReadDayMonthYear(t);
+    if (!parts)
+        parts = ReadIso(t);
+    if (!parts)
+        throw BrioError(err::TypeMismatch, "«" + std::string(t) + "» no es una fecha");
+    const QDate date(parts->year, parts->month, parts->day);
+    const QTime time(parts->hour, parts->minute, parts->second);
     if (!date.isValid() || !time.isValid())
         throw BrioError(err::TypeMismatch, "«" + std::string(t) + "» no es una fecha");
     return QDateTime(date, time, Qt::UTC);

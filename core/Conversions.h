@@ -1,17 +1,12 @@
 #pragma once
 
-#include <QDateTime>
+#include "DateTime.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace brio {
-
-// Dates are floating local times: kept in UTC so that no daylight-saving gap shifts them.
-QDateTime MakeDate(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
-// The zero date of a new record: 30/12/1899 00:00:00.
-QDateTime ZeroDate();
 
 // The leading number of a text: blanks, sign, digits, ".", exponent; 0 when there is none.
 double Val(std::string_view text);
@@ -26,9 +21,8 @@ std::int16_t CInt(double value);
 // A number (0 false, any other true) or True/False in any letter case; anything else is error 13.
 bool CBool(std::string_view text);
 
-// "dd/MM/yyyy HH:mm:ss", the form the list file stores.
-std::string DateToText(const QDateTime& value);
-// That form, or without seconds, without time, with one-digit parts, or ISO 8601; else error 13.
+// "dd/MM/yyyy HH:mm:ss" (DateToText's form), or without seconds, without time, with one-digit parts, or
+// ISO 8601; else error 13.
 QDateTime CDate(std::string_view text);
 
 // The decimal text of an integer, no grouping.

@@ -1,5 +1,7 @@
 #include "KeyFolderCleaner.h"
 
+#include "SystemMessages.h"
+
 #include <QString>
 
 #include <algorithm>
@@ -52,40 +54,10 @@ private:
     int fd_ = -1;
 };
 
-std::string reason(int error) {
-    switch (error) {
-    case ENOENT:
-        return "no existe";
-    case EACCES:
-    case EPERM:
-        return "acceso denegado";
-    case EROFS:
-        return "el sistema de archivos es de solo lectura";
-    case ENOTEMPTY:
-    case EEXIST:
-        return "la carpeta no está vacía";
-    case EBUSY:
-    case ETXTBSY:
-        return "está en uso";
-    case ENOTDIR:
-        return "no es una carpeta";
-    case EISDIR:
-        return "es una carpeta";
-    case ELOOP:
-        return "es un enlace simbólico";
-    default:
-        return "error del sistema " + std::to_string(error);
-    }
-}
-
-// The error of a failed system call on `path`, numbered as the program's file operations number them.
+// The error of a failed system call on `path`; entries are never followed, so ELOOP is a link itself.
 BrioError systemError(int error, const std::string& path, bool folder) {
-    long number = err::PathFileAccess;
-    if (error == ENOENT)
-        number = folder ? err::PathNotFound : err::FileNotFound;
-    else if (error == EACCES || error == EPERM || error == EROFS)
-        number = err::PermissionDenied;
-    return BrioError(number, path + ": " + reason(error));
+    return BrioError(SystemErrorNumber(error, !folder),
+                     path + ": " + (error == ELOOP ? "es un enlace simbólico" : SystemErrorText(error)));
 }
 
 std::string upper(const std::string& name) {

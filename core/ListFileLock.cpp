@@ -94,8 +94,7 @@ ListFileLock::ListFileLock(const fs::path& listFile) : key_(LockFileOf(listFile)
     }
     if (fd < 0) {
         const int code = errno;
-        throw BrioError(code == EACCES || code == EPERM || code == EROFS ? err::PermissionDenied
-                                                                         : err::PathFileAccess,
+        throw BrioError(SystemErrorNumber(code),
                         "no se puede abrir el bloqueo del listado «" + key_ + "»: " + SystemErrorText(code));
     }
     struct stat info {};

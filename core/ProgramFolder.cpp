@@ -1,10 +1,10 @@
 #include "ProgramFolder.h"
 
 #include "BrioError.h"
+#include "SystemMessages.h"
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -103,10 +103,8 @@ void EnsureProgramFolder(const fs::path& folder) {
         partial /= part;
         if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
             const int code = errno;
-            throw BrioError(code == EACCES || code == EPERM || code == EROFS ? err::PermissionDenied
-                                                                             : err::PathFileAccess,
-                            "no se puede crear la carpeta del programa «" + partial.string() +
-                                "»: " + std::strerror(code));
+            throw BrioError(SystemErrorNumber(code), "no se puede crear la carpeta del programa «" +
+                                                         partial.string() + "»: " + SystemErrorText(code));
         }
     }
 }

@@ -1,5 +1,7 @@
 #include "SystemMessages.h"
 
+#include "BrioError.h"
+
 #include <array>
 #include <cerrno>
 #include <filesystem>
@@ -7,6 +9,21 @@
 #include <utility>
 
 namespace brio {
+
+long SystemErrorNumber(int code, bool missingFile) {
+    switch (code) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return err::PermissionDenied;
+    case ENOENT:
+        return missingFile ? err::FileNotFound : err::PathNotFound;
+    case ENOTDIR:
+        return err::PathNotFound;
+    default:
+        return err::PathFileAccess;
+    }
+}
 
 std::string SystemErrorText(int code) {
     static const std::array<std::pair<int, const char*>, 38> table{{
@@ -116,6 +133,13 @@ std::string ExceptionText(const std::exception& error) {
     if (dynamic_cast<const std::bad_alloc*>(&error))
         return SystemErrorText(ENOMEM);
     return error.what();
+}
+
+BrioError AsBrioError(const std::exception& error) {
+    if (const auto* known = dynamic_cast<const BrioError*>(&error))
+        return *known;
+    const bool fileSystem = dynamic_cast<const std::filesystem::filesystem_error*>(&error) != nullptr;
+    return BrioError(fileSystem ? err::PathFileAccess : err::InvalidCall, ExceptionText(error));
 }
 
 } // namespace brio

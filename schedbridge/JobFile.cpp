@@ -1,5 +1,6 @@
 #include "JobFile.h"
 
+#include "DateTime.h"
 #include "SystemMessages.h"
 
 #include <pugixml.hpp>
@@ -33,33 +34,17 @@ std::string dateText(const QDateTime& value) {
     return buffer;
 }
 
-bool digitsAt(std::string_view text, std::size_t at, std::size_t count, int& value) {
-    if (at + count > text.size())
-        return false;
-    value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    return true;
-}
-
 bool parseDate(std::string_view text, QDateTime& value) {
     if (text.empty()) {
         value = QDateTime();
         return true;
     }
-    int year, month, day, hour, minute, second, msec = 0;
-    if (!(text.size() == 19 || text.size() == 23) || !digitsAt(text, 0, 4, year) || text[4] != '-' ||
-        !digitsAt(text, 5, 2, month) || text[7] != '-' || !digitsAt(text, 8, 2, day) || text[10] != 'T' ||
-        !digitsAt(text, 11, 2, hour) || text[13] != ':' || !digitsAt(text, 14, 2, minute) ||
-        text[16] != ':' || !digitsAt(text, 17, 2, second))
+    const std::optional<DateParts> p = ReadIso(text);
+    if (!p || p->separator != 'T' || !p->hasSeconds || p->hasZone ||
+        (p->fractionDigits != 0 && p->fractionDigits != 3))
         return false;
-    if (text.size() == 23 && (text[19] != '.' || !digitsAt(text, 20, 3, msec)))
-        return false;
-    const QDate date(year, month, day);
-    const QTime time(hour, minute, second, msec);
+    const QDate date(p->year, p->month, p->day);
+    const QTime time(p->hour, p->minute, p->second, p->millisecond);
     if (!date.isValid() || !time.isValid())
         return false;
     value = QDateTime(date, time, Qt::UTC);

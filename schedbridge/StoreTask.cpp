@@ -11,9 +11,9 @@ StoreTask::StoreTask(std::shared_ptr<StoreFolder> store, std::string name, JobDa
 
 void StoreTask::SetAccountInformation(const std::string& user, const std::string& password) {
     if (!store_->AcceptedBefore(user, password)) {
-        const LogonResult logon = CheckLogon(user, std::string(), password);
-        if (!logon.accepted)
-            throw BrioError(err::PermissionDenied, logon.message);
+        const Result logon = CheckLogon(user, std::string(), password);
+        if (!logon.ok())
+            throw logon.error();
         store_->RememberAccepted(user, password); // in a self-wiping buffer, for this scheduler object's life
     }
     job_.account = user; // the password is never written

@@ -125,7 +125,7 @@ std::string LogonServiceName() {
     return "other";
 }
 
-LogonResult CheckLogon(const std::string& user, const std::string& domain, const std::string& pwd) {
+Result CheckLogon(const std::string& user, const std::string& domain, const std::string& pwd) {
     const std::string account = (domain.empty() || domain == ".") ? user : domain + "\\" + user;
     const std::string service = LogonServiceName();
     Conversation conversation{&account, &pwd, {}};
@@ -134,9 +134,9 @@ LogonResult CheckLogon(const std::string& user, const std::string& domain, const
     pam_handle_t* handle = nullptr;
     int status = pam_start(service.c_str(), account.c_str(), &conv, &handle);
     if (status != PAM_SUCCESS) {
-        LogonResult result;
-        result.message = "no se puede iniciar la comprobación de cuentas del sistema (servicio PAM «" +
-                         service + "»): " + pamStatusText(status);
+        Result result{err::PermissionDenied, {}};
+        result.detail = "no se puede iniciar la comprobación de cuentas del sistema (servicio PAM «" +
+                        service + "»): " + pamStatusText(status);
         if (handle)
             pam_end(handle, status);
         return result;
@@ -145,20 +145,20 @@ LogonResult CheckLogon(const std::string& user, const std::string& domain, const
     if (status == PAM_SUCCESS)
         status = pam_acct_mgmt(handle, PAM_SILENT);
 
-    LogonResult result;
-    result.accepted = status == PAM_SUCCESS;
-    if (!result.accepted) {
-        result.message = "Usuario o contraseña no válido (" + pamStatusText(status);
+    Result result;
+    if (status != PAM_SUCCESS) {
+        result.number = err::PermissionDenied;
+        result.detail = "Usuario o contraseña no válido (" + pamStatusText(status);
         if (!conversation.messages.empty())
-            result.message += "; el sistema dice: «" + conversation.messages + "»";
-        result.message += ")";
+            result.detail += "; el sistema dice: «" + conversation.messages + "»";
+        result.detail += ")";
     }
     pam_end(handle, status);
     return result;
 }
 
 bool ValidateLogon(const std::string& user, const std::string& domain, const std::string& pwd) {
-    return CheckLogon(user, domain, pwd).accepted;
+    return CheckLogon(user, domain, pwd).ok();
 }
 
 } // namespace brio

@@ -1,20 +1,16 @@
 #pragma once
 
+#include "BrioError.h"
+
 #include <string>
 
 namespace brio {
 
-// The outcome of one logon check: whether the host accepted the pair and, when not, why (Spanish
-// summary with the system's own message).
-struct LogonResult {
-    bool accepted = false;
-    std::string message;
-};
-
 // Checks a user name, domain and password with the host's logon (PAM: authentication, then account
 // validity). An empty domain (or ".") means a local account; otherwise the user is "domain\user". Empty
 // texts are passed on unchanged. The password is never copied into anything that outlives the call.
-LogonResult CheckLogon(const std::string& user, const std::string& domain, const std::string& pwd);
+// Success, or error 70 with why the host refused (a Spanish summary with the system's own message).
+Result CheckLogon(const std::string& user, const std::string& domain, const std::string& pwd);
 
 // True when the host's logon accepts the pair. Shows nothing: the caller tells the person.
 bool ValidateLogon(const std::string& user, const std::string& domain, const std::string& pwd);

@@ -1,6 +1,7 @@
 #include "SchedTrigger.h"
 
 #include "BrioError.h"
+#include "DateTime.h"
 
 #include <array>
 #include <cstdio>
@@ -30,16 +31,6 @@ std::string timeText(const QDateTime& value) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%d:%02d", time.isValid() ? time.hour() : 0,
                   time.isValid() ? time.minute() : 0);
-    return buffer;
-}
-
-// "dd/MM/yyyy" of the date.
-std::string dateText(const QDateTime& value) {
-    const QDate date = value.date();
-    if (!date.isValid())
-        return "--/--/----";
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%02d/%02d/%04d", date.day(), date.month(), date.year());
     return buffer;
 }
 
@@ -134,7 +125,7 @@ std::string SchedTrigger::Text() const {
         text = "Al iniciar sesión";
         break;
     case trigger::Once:
-        text = "A las " + timeText(m_StartTime) + " el " + dateText(m_BeginDay);
+        text = "A las " + timeText(m_StartTime) + " el " + DayText(m_BeginDay.date());
         break;
     case trigger::Daily:
         text = "A las " + timeText(m_StartTime) +
@@ -168,9 +159,9 @@ std::string SchedTrigger::Text() const {
                 text += " durante " + spanText(m_Duration, false);
         }
         if (m_TriggerType != trigger::Once && isSet(m_BeginDay))
-            text += ", a partir del " + dateText(m_BeginDay);
+            text += ", a partir del " + DayText(m_BeginDay.date());
         if (m_Flags & triggerflag::hasEndDate)
-            text += ", hasta el " + dateText(m_EndDay);
+            text += ", hasta el " + DayText(m_EndDay.date());
     }
     if (m_Flags & triggerflag::disabled)
         text += " (deshabilitado)";

@@ -79,7 +79,9 @@ Schedule ScheduleEngine::Next(const SchedTrigger& trigger, Instant after, int co
             const Instant start = zone_.FromWall(WallSeconds{*next * kDay + days.StartSecond()});
             if (endAt && start >= *endAt)
                 break;
-            if (found.size() >= size) {
+            // Settled once twice the count is gathered, so that each start is sorted a bounded number of
+            // times.
+            if (found.size() >= 2 * size) {
                 settle(found, size);
                 // Later days start no earlier than this one: nothing they give comes before the last kept.
                 if (found.size() >= size && start >= found.back().start)
@@ -94,7 +96,8 @@ Schedule ScheduleEngine::Next(const SchedTrigger& trigger, Instant after, int co
             std::optional<Instant> killAt;
             if (days.KillsAtDurationEnd() && duration > 0)
                 killAt = start + seconds{duration};
-            for (int taken = 0; k * interval <= lastRepeat && taken < count; ++k, ++taken) {
+            // Without repetition a day gives its one start.
+            for (int taken = 0; k * interval <= lastRepeat && taken < (repeats ? count : 1); ++k, ++taken) {
                 const Instant at = start + seconds{k * interval};
                 if (endAt && at >= *endAt)
                     break;

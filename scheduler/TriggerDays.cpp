@@ -1,5 +1,7 @@
 #include "TriggerDays.h"
 
+#include "DateTime.h"
+
 #include <date/date.h>
 
 #include <bit>
@@ -32,10 +34,6 @@ std::optional<std::int64_t> dayField(const QDateTime& value) {
     if (!value.isValid() || value.date() == ZeroDate().date())
         return std::nullopt;
     return value.date().toJulianDay() - kUnixEpochJulianDay;
-}
-
-std::string dateText(const QDateTime& value) {
-    return value.date().toString(QStringLiteral("dd/MM/yyyy")).toStdString();
 }
 
 } // namespace
@@ -139,7 +137,7 @@ bool TriggerDays::check(const SchedTrigger& t) {
         return false;
     }
     if (t.BeginDay().date().year() < 1 || t.BeginDay().date().year() > 9999) {
-        reason_ = "Valor fuera del intervalo en BeginDay (" + dateText(t.BeginDay()) + ")";
+        reason_ = "Valor fuera del intervalo en BeginDay (" + DayText(t.BeginDay().date()) + ")";
         return false;
     }
     begin_ = *begin;
@@ -150,7 +148,7 @@ bool TriggerDays::check(const SchedTrigger& t) {
             return false;
         }
         if (t.EndDay().date().year() < 1 || t.EndDay().date().year() > 9999) {
-            reason_ = "Valor fuera del intervalo en EndDay (" + dateText(t.EndDay()) + ")";
+            reason_ = "Valor fuera del intervalo en EndDay (" + DayText(t.EndDay().date()) + ")";
             return false;
         }
         if (*end < begin_) {

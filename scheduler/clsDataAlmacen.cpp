@@ -335,10 +335,8 @@ std::vector<clsDataAlmacen> clsDataAlmacen::ReadRemoteWarehouses(const std::file
     std::vector<clsDataAlmacen> result;
     try {
         readRemoteWarehouses(programFolder, result);
-    } catch (const BrioError&) {
-        throw;
     } catch (const std::exception& e) {
-        throw BrioError(err::InvalidCall, ExceptionText(e));
+        throw AsBrioError(e);
     }
     return result;
 }
@@ -351,10 +349,8 @@ clsDataAlmacen::ListadoAlmacenesRemotos(const MessageSink& messages,
     try {
         readRemoteWarehouses(programFolder, result);
         return result;
-    } catch (const BrioError& e) {
-        report = e.report();
     } catch (const std::exception& e) {
-        report = BrioError(err::InvalidCall, ExceptionText(e)).report();
+        report = AsBrioError(e).report();
     }
     if (messages)
         messages(report, std::string(), MsgIcon::Critical);

@@ -5,8 +5,6 @@
 
 #include <QApplication>
 
-#include <filesystem>
-
 namespace brio {
 
 void ShowCommandError(QWidget* parent, const BrioError& error) {
@@ -17,13 +15,7 @@ void ShowCommandError(QWidget* parent, const BrioError& error) {
 }
 
 void ShowCommandError(QWidget* parent, const std::exception& error) {
-    if (const auto* known = dynamic_cast<const BrioError*>(&error)) {
-        ShowCommandError(parent, *known);
-        return;
-    }
-    const bool fileSystem = dynamic_cast<const std::filesystem::filesystem_error*>(&error) != nullptr;
-    ShowCommandError(parent,
-                     BrioError(fileSystem ? err::PathFileAccess : err::InvalidCall, ExceptionText(error)));
+    ShowCommandError(parent, AsBrioError(error));
 }
 
 } // namespace brio

@@ -7,16 +7,9 @@
 
 namespace brio {
 
-namespace {
-
-Instant now() {
-    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
-}
-
-} // namespace
-
-NextRunsPreview::NextRunsPreview(QWidget* parent)
-    : QGroupBox(QStringLiteral("Próximas ejecuciones"), parent), engine_(ScheduleZone::Host()) {
+NextRunsPreview::NextRunsPreview(QWidget* parent, const Clock& clock)
+    : QGroupBox(QStringLiteral("Próximas ejecuciones"), parent), engine_(ScheduleZone::Host()),
+      clock_(clock) {
     setObjectName(QStringLiteral("grpProximas"));
     auto* layout = new QVBoxLayout(this);
     lblProximas = new QLabel(this);
@@ -29,7 +22,7 @@ NextRunsPreview::NextRunsPreview(QWidget* parent)
 void NextRunsPreview::Show(const std::vector<SchedTrigger>& triggers, std::int32_t flags) {
     SchedTriggers all;
     all.items() = triggers;
-    lblProximas->setText(Text(engine_.Next(all, flags, now(), kStarts), engine_.Zone()));
+    lblProximas->setText(Text(engine_.Next(all, flags, clock_.Now(), kStarts), engine_.Zone()));
 }
 
 QString NextRunsPreview::Text(const Schedule& schedule, const ScheduleZone& zone) {

@@ -3,6 +3,7 @@
 // When a task runs next, as the window tells it: the property dialog's "Próximas ejecuciones" and the
 // system view's row tooltips. Both ask the schedule engine in the host's zone.
 
+#include "DateTime.h"
 #include "ScheduleEngine.h"
 
 #include <QGroupBox>
@@ -19,7 +20,7 @@ class NextRunsPreview : public QGroupBox {
 public:
     static constexpr int kStarts = 5;
 
-    explicit NextRunsPreview(QWidget* parent = nullptr);
+    explicit NextRunsPreview(QWidget* parent = nullptr, const Clock& clock = HostClock());
 
     // Shows the starts after now of a task with these triggers and flags.
     void Show(const std::vector<SchedTrigger>& triggers, std::int32_t flags);
@@ -31,6 +32,7 @@ public:
 
 private:
     ScheduleEngine engine_;
+    const Clock& clock_;
 };
 
 // The system view's tooltip line of a task with these triggers and flags: "Próxima ejecución: 29/03/2026

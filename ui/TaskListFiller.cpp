@@ -21,8 +21,9 @@ QStringList TaskListFiller::StateTexts() {
     return {kStateError, kStateDisabled};
 }
 
-TaskListFiller::TaskListFiller(TaskListView* list, TaskListModel* model, TaskIconCache* images)
-    : list_(list), model_(model), images_(images) {
+TaskListFiller::TaskListFiller(TaskListView* list, TaskListModel* model, TaskIconCache* images,
+                               const Clock& clock)
+    : list_(list), model_(model), images_(images), clock_(clock) {
     if (!model_)
         return;
     // The system view's tooltips tell the task's next start after the moment they are shown, and its last
@@ -36,10 +37,9 @@ TaskListFiller::TaskListFiller(TaskListView* list, TaskListModel* model, TaskIco
     model_->SetTooltipExtra([](const QString& name) { return LastRunLine(name.toStdString()); });
 }
 
-QString TaskListFiller::SystemRowTip(const SchedTriggers& triggers, std::int32_t flags) {
+QString TaskListFiller::SystemRowTip(const SchedTriggers& triggers, std::int32_t flags) const {
     static const ScheduleEngine engine(ScheduleZone::Host());
-    return NextRunTip(engine, triggers, flags,
-                      std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
+    return NextRunTip(engine, triggers, flags, clock_.Now());
 }
 
 TaskRow TaskListFiller::MakeRow(const clsTarea& task, int icon) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DateTime.h"
 #include "SchedTrigger.h"
 #include "clsTarea.h"
 
@@ -21,7 +22,8 @@ struct TaskRow;
 // scheduler. The current row is kept by its key when it comes back.
 class TaskListFiller {
 public:
-    TaskListFiller(TaskListView* list, TaskListModel* model, TaskIconCache* images);
+    TaskListFiller(TaskListView* list, TaskListModel* model, TaskIconCache* images,
+                   const Clock& clock = HostClock());
 
     // Reads the records through `admin` and lists them. A failure leaves the rows listed before it and is
     // passed on (a second row of the same name is error 35602).
@@ -30,7 +32,7 @@ public:
     // The row of one record with the given image.
     static TaskRow MakeRow(const clsTarea& task, int icon);
     // The tooltip of a system view row: when a task of these triggers and flags starts next.
-    static QString SystemRowTip(const SchedTriggers& triggers, std::int32_t flags);
+    QString SystemRowTip(const SchedTriggers& triggers, std::int32_t flags) const;
     // Every text the " Estado" column can show.
     static QStringList StateTexts();
 
@@ -45,6 +47,7 @@ private:
     TaskListView* list_;
     TaskListModel* model_;
     TaskIconCache* images_;
+    const Clock& clock_;
     std::vector<RowSchedule> schedules_; // one for each row of the system view, in row order
 };
 

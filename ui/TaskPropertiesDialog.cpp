@@ -55,10 +55,9 @@ QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// A new trigger: every day at 9:00, from today.
-SchedTrigger newTrigger() {
+// A new trigger: every day at 9:00, from `today`.
+SchedTrigger newTrigger(const QDate& today) {
     SchedTrigger t;
-    const QDate today = QDate::currentDate();
     t.setTriggerType(trigger::Daily);
     t.setBeginDay(MakeDate(today.year(), today.month(), today.day()));
     t.setStartTime(MakeDate(today.year(), today.month(), today.day(), 9, 0));
@@ -68,9 +67,10 @@ SchedTrigger newTrigger() {
 
 } // namespace
 
-TaskPropertiesDialog::TaskPropertiesDialog(SchedTask& task, QWidget* parent, const TaskStandIn* standIn)
+TaskPropertiesDialog::TaskPropertiesDialog(SchedTask& task, QWidget* parent, const TaskStandIn* standIn,
+                                           const Clock& clock)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), task_(task),
-      standIn_(standIn != nullptr),
+      clock_(clock), standIn_(standIn != nullptr),
       chosenEnabled_(standIn ? standIn->enabled : (task.Flags() & taskflag::disabled) == 0),
       triggers_(task.Triggers().items()) {
     setObjectName(QStringLiteral("TaskPropertiesDialog"));
@@ -188,13 +188,13 @@ QWidget* TaskPropertiesDialog::buildSchedulePage() {
     lblProgramacion = new QLabel(page);
     lblProgramacion->setObjectName(QStringLiteral("lblProgramacion"));
     lblProgramacion->setWordWrap(true);
-    triggerEditor = new TriggerEditor(page);
+    triggerEditor = new TriggerEditor(page, clock_);
     triggerEditor->setObjectName(QStringLiteral("triggerEditor"));
     layout->addWidget(lstProgramaciones);
     layout->addLayout(listButtons);
     layout->addWidget(lblProgramacion);
     layout->addWidget(triggerEditor);
-    nextRuns = new NextRunsPreview(page);
+    nextRuns = new NextRunsPreview(page, clock_);
     layout->addWidget(nextRuns);
 
     connect(lstProgramaciones, &QListWidget::currentRowChanged, this, [this](int row) {
@@ -260,7 +260,7 @@ void TaskPropertiesDialog::triggerEdited() {
 }
 
 void TaskPropertiesDialog::AddTrigger() {
-    triggers_.push_back(newTrigger());
+    triggers_.push_back(newTrigger(LocalDay(clock_.Now())));
     current_ = static_cast<int>(triggers_.size()) - 1;
     refreshTriggerList();
     selectTrigger(current_);
@@ -339,13 +339,13 @@ void TaskPropertiesDialog::cmdAceptar_Click() {
 
 bool TaskPropertiesEditor::Edit(SchedTask& task, QObject* owner) {
     QWidget* parent = qobject_cast<QWidget*>(owner);
-    TaskPropertiesDialog dialog(task, parent ? parent : window_);
+    TaskPropertiesDialog dialog(task, parent ? parent : window_, nullptr, clock_);
     return dialog.exec() == QDialog::Accepted;
 }
 
 bool TaskPropertiesEditor::EditStandIn(SchedTask& task, QObject* owner, TaskStandIn& standIn) {
     QWidget* parent = qobject_cast<QWidget*>(owner);
-    TaskPropertiesDialog dialog(task, parent ? parent : window_, &standIn);
+    TaskPropertiesDialog dialog(task, parent ? parent : window_, &standIn, clock_);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     standIn.enabled = dialog.ChosenEnabled();

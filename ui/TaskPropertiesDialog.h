@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DateTime.h"
 #include "SchedBridge.h"
 
 #include <QDialog>
@@ -27,7 +28,8 @@ class TaskPropertiesDialog : public QDialog {
 public:
     // With `standIn`, the task is the stand-in of a list entry: the dialog shows the entry's name and
     // enabled state, leaves the task's disabled bit alone and keeps the state chosen in ChosenEnabled().
-    TaskPropertiesDialog(SchedTask& task, QWidget* parent = nullptr, const TaskStandIn* standIn = nullptr);
+    TaskPropertiesDialog(SchedTask& task, QWidget* parent = nullptr, const TaskStandIn* standIn = nullptr,
+                         const Clock& clock = HostClock());
 
     // Controls, by their names.
     QTabWidget* tabs;
@@ -77,6 +79,7 @@ private:
     void fitToContent();
 
     SchedTask& task_;
+    const Clock& clock_;
     bool standIn_ = false;
     bool chosenEnabled_ = true;
     std::vector<SchedTrigger> triggers_;
@@ -86,12 +89,14 @@ private:
 // The scheduler's task editor: the property dialog, modal to the window that owns it.
 class TaskPropertiesEditor : public TaskEditor {
 public:
-    explicit TaskPropertiesEditor(QWidget* window) : window_(window) {}
+    explicit TaskPropertiesEditor(QWidget* window, const Clock& clock = HostClock())
+        : window_(window), clock_(clock) {}
     bool Edit(SchedTask& task, QObject* owner) override;
     bool EditStandIn(SchedTask& task, QObject* owner, TaskStandIn& standIn) override;
 
 private:
     QWidget* window_;
+    const Clock& clock_;
 };
 
 } // namespace brio

@@ -83,7 +83,7 @@ void selectData(QComboBox* combo, int value, const QString& unknownText) {
 
 } // namespace
 
-TriggerEditor::TriggerEditor(QWidget* parent) : QWidget(parent) {
+TriggerEditor::TriggerEditor(QWidget* parent, const Clock& clock) : QWidget(parent), clock_(clock) {
     buildControls();
     load();
 }
@@ -218,7 +218,7 @@ void TriggerEditor::buildControls() {
         if (loading_)
             return;
         t_.setTriggerType(cboTipo->currentData().toInt());
-        FillTypeDefaults(t_);
+        FillTypeDefaults(t_, LocalDay(clock_.Now()));
         load();
         emit changed();
     });
@@ -414,9 +414,9 @@ void TriggerEditor::showType() {
     emit typeShown();
 }
 
-void TriggerEditor::FillTypeDefaults(SchedTrigger& t) {
+void TriggerEditor::FillTypeDefaults(SchedTrigger& t, const QDate& today) {
     const bool begun = t.BeginDay().isValid() && t.BeginDay().date() != ZeroDate().date();
-    const QDate begin = begun ? t.BeginDay().date() : QDate::currentDate();
+    const QDate begin = begun ? t.BeginDay().date() : today;
     const std::int32_t weekday = std::int32_t(1) << (begin.dayOfWeek() % 7); // Sunday 1 ... Saturday 64
     switch (t.TriggerType()) {
     case trigger::Daily:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DateTime.h"
 #include "SchedTrigger.h"
 
 #include <QWidget>
@@ -22,7 +23,7 @@ namespace brio {
 class TriggerEditor : public QWidget {
     Q_OBJECT
 public:
-    explicit TriggerEditor(QWidget* parent = nullptr);
+    explicit TriggerEditor(QWidget* parent = nullptr, const Clock& clock = HostClock());
 
     void setTrigger(const SchedTrigger& value);
     const SchedTrigger& trigger() const noexcept { return t_; }
@@ -48,8 +49,9 @@ public:
     std::array<QCheckBox*, 12> chkMeses{};     // January to December
 
     // Fills what a trigger of its type needs and does not have yet: every N from 1, the begin day's
-    // weekday or day of the month, the first week, every month.
-    static void FillTypeDefaults(SchedTrigger& t);
+    // weekday or day of the month, the first week, every month. A trigger without a begin day begins
+    // `today`.
+    static void FillTypeDefaults(SchedTrigger& t, const QDate& today = LocalDay(HostClock().Now()));
 
 signals:
     void changed();
@@ -67,6 +69,7 @@ private:
     std::int32_t months() const;
     void setMonths(std::int32_t bits);
 
+    const Clock& clock_;
     SchedTrigger t_;
     bool loading_ = false;
     QGroupBox* grpInicio = nullptr;

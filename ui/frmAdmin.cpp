@@ -55,13 +55,15 @@ QSize frmAdmin::DesignClientSize() {
     return QSize(px(kClientWidth), px(kClientHeight));
 }
 
-frmAdmin::frmAdmin(std::filesystem::path programFolder, SchedBridgeFactory scheduler, QWidget* parent)
-    : QMainWindow(parent), programFolder_(std::move(programFolder)), scheduler_(std::move(scheduler)) {
+frmAdmin::frmAdmin(std::filesystem::path programFolder, SchedBridgeFactory scheduler, QWidget* parent,
+                   const Clock& clock)
+    : QMainWindow(parent), programFolder_(std::move(programFolder)), scheduler_(std::move(scheduler)),
+      clock_(clock) {
     InitUiResources();
     buildControls();
     connectMenus();
     qApp->installEventFilter(this); // the window sees its keys before its controls do
-    editor_ = std::make_unique<TaskPropertiesEditor>(this);
+    editor_ = std::make_unique<TaskPropertiesEditor>(this, clock_);
     RegisterTaskEditor(editor_.get());
 }
 
@@ -108,7 +110,7 @@ void frmAdmin::buildControls() {
         std::make_unique<TaskIconCache>(list_->palette().color(QPalette::Base), HostPaths::FromEnvironment());
     model_ = new TaskListModel(images_.get(), this);
     list_->setTaskModel(model_);
-    filler_ = std::make_unique<TaskListFiller>(list_, model_, images_.get());
+    filler_ = std::make_unique<TaskListFiller>(list_, model_, images_.get(), clock_);
     list_->FitColumnTo(TaskListModel::ColState, TaskListFiller::StateTexts());
 
     popup_ = new TaskPopupMenu(this);

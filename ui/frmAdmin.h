@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DateTime.h"
 #include "SchedBridge.h"
 #include "SecretString.h"
 #include "clsTarea.h"
@@ -31,7 +32,9 @@ class clsAdminTask;
 class frmAdmin : public QMainWindow {
     Q_OBJECT
 public:
-    frmAdmin(std::filesystem::path programFolder, SchedBridgeFactory scheduler, QWidget* parent = nullptr);
+    // The window reads the time of day from `clock`.
+    frmAdmin(std::filesystem::path programFolder, SchedBridgeFactory scheduler, QWidget* parent = nullptr,
+             const Clock& clock = HostClock());
     ~frmAdmin() override;
 
     // The start-up sequence; runs once, when the window is first shown.
@@ -99,7 +102,8 @@ private:
     void buildControls();
     void connectMenus();
 
-    // Commands (frmAdminCommands.cpp).
+    // Commands, one file for each kind: EnableCommands.cpp, DeleteCommands.cpp, ModifyCommands.cpp,
+    // ExportImportCommands.cpp and RepairCommand.cpp; the steps they share in frmAdminCommands.cpp.
     void mnuPopupHabilitarSeleccionada_Click();
     void mnuPopupHabilitarTodas_Click();
     void mnuPopupDeshabilitarSeleccionada_Click();
@@ -131,10 +135,11 @@ private:
 
     std::filesystem::path programFolder_;
     SchedBridgeFactory scheduler_;
+    const Clock& clock_;
     bool loaded_ = false;
+    std::vector<std::string> shownWarnings_; // the scheduler's warnings last shown
 
     // The account entered once through the account dialog; empty until then.
-    std::vector<std::string> shownWarnings_; // the scheduler's warnings last shown
     std::string storedUser_;
     SecretString storedPwd_; // wiped when the window goes
 

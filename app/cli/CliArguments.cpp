@@ -16,28 +16,29 @@ struct CommandRule {
     std::string_view options; // the long options it accepts, each followed by a blank
     bool minutes;             // a number of minutes comes before the names
     int minNames;
-    int maxNames; // -1: no limit
+    int maxNames;   // -1: no limit
+    bool onlyReads; // writes nothing in the program folder
 };
 
 constexpr std::array<CommandRule, 18> kRules{{
-    {"list", "system all json ", false, 0, 0},
-    {"next", "system count after json ", false, 1, 1},
-    {"show", "system json ", false, 1, 1},
-    {"import", "", false, 1, -1},
-    {"export", "user ", false, 1, -1},
-    {"enable", "system ", false, 1, -1},
-    {"disable", "system ", false, 1, -1},
-    {"delete", "system both ", false, 1, -1},
-    {"range", "", true, 1, -1},
-    {"generate", "", false, 0, 0},
-    {"format", "", false, 0, 0},
-    {"repair", "user ", false, 0, 0},
-    {"encode-connection", "", false, 0, 0},
-    {"run", "", false, 1, 1},
-    {"history", "json ", false, 1, 1},
-    {"status", "json ", false, 0, 0},
-    {"create", "user program args folder trigger flag disabled replace import from-json ", false, 0, 1},
-    {"edit", "system ", false, 1, 1},
+    {"list", "system all json ", false, 0, 0, true},
+    {"next", "system count after json ", false, 1, 1, true},
+    {"show", "system json ", false, 1, 1, true},
+    {"import", "", false, 1, -1, false},
+    {"export", "user ", false, 1, -1, false},
+    {"enable", "system ", false, 1, -1, false},
+    {"disable", "system ", false, 1, -1, false},
+    {"delete", "system both ", false, 1, -1, false},
+    {"range", "", true, 1, -1, false},
+    {"generate", "", false, 0, 0, false},
+    {"format", "", false, 0, 0, false},
+    {"repair", "user ", false, 0, 0, false},
+    {"encode-connection", "", false, 0, 0, true},
+    {"run", "", false, 1, 1, true},
+    {"history", "json ", false, 1, 1, true},
+    {"status", "json ", false, 0, 0, true},
+    {"create", "user program args folder trigger flag disabled replace import from-json ", false, 0, 1, false},
+    {"edit", "system ", false, 1, 1, false},
 }};
 
 // The options of create that take a value, and where each goes.
@@ -82,6 +83,11 @@ bool takes(const CommandRule& rule, std::string_view option) {
 }
 
 } // namespace
+
+bool OnlyReads(const CliArguments& args) {
+    const CommandRule* rule = findRule(args.command);
+    return !rule || rule->onlyReads;
+}
 
 CliArguments ParseArguments(const std::vector<std::string>& args) {
     CliArguments result;

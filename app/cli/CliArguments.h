@@ -40,6 +40,9 @@ struct CliArguments {
 // minutes may follow. Throws UsageError for anything the subcommand does not take.
 CliArguments ParseArguments(const std::vector<std::string>& args);
 
+// Whether the command writes nothing in the program folder, not even the files of a first run.
+bool OnlyReads(const CliArguments& args);
+
 // The short usage line and the full help text.
 std::string UsageLine();
 std::string HelpText();

@@ -3,6 +3,7 @@
 #include "BrioError.h"
 #include "Conversions.h"
 #include "CreateCommand.h"
+#include "DateTime.h"
 #include "EditCommand.h"
 #include "KeyFolderCleaner.h"
 #include "ListDocument.h"
@@ -37,13 +38,6 @@ std::string joined(NameList::const_iterator first, NameList::const_iterator last
 }
 
 } // namespace
-
-BrioError AsBrioError(const std::exception& error) {
-    if (const auto* known = dynamic_cast<const BrioError*>(&error))
-        return *known;
-    const bool fileSystem = dynamic_cast<const std::filesystem::filesystem_error*>(&error) != nullptr;
-    return BrioError(fileSystem ? err::PathFileAccess : err::InvalidCall, ExceptionText(error));
-}
 
 CliCommands::CliCommands(std::filesystem::path programFolder, SchedBridgeFactory scheduler, std::ostream& out,
                          std::ostream& err)
@@ -111,7 +105,7 @@ int CliCommands::List(const CliArguments& args) {
     // The system view also tells each task's next start, found in the same pass over the scheduler.
     std::vector<NextRun> nextRuns;
     const ScheduleEngine engine(ScheduleZone::Host());
-    const Instant now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    const Instant now = HostClock().Now();
     const auto addNextRun = [&](const SchedTask& task) {
         nextRuns.push_back(NextRunOf(engine, task.Triggers(), task.Flags(), now));
     };

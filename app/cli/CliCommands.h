@@ -60,8 +60,4 @@ private:
     std::ostream& err_;
 };
 
-// The command error report's error for any failure: a BrioError as it is, a file-system failure as
-// error 75, anything else as error 5, each with its own text as detail.
-BrioError AsBrioError(const std::exception& error);
-
 } // namespace brio::cli

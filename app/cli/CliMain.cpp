@@ -6,6 +6,7 @@
 #include "ControlEscaper.h"
 #include "EmbeddedDefaults.h"
 #include "ProgramFolder.h"
+#include "SystemMessages.h"
 #include "TaskStore.h"
 
 #include <iostream>
@@ -46,14 +47,17 @@ int main(int argc, char* argv[]) {
 
     const brio::ProgramFolderChoice where = brio::CurrentProgramFolder();
     const std::filesystem::path& programFolder = where.folder;
-    // The same first-run files as the window: demo data in the build folder, an empty folder when installed.
-    try {
-        if (where.installed)
-            brio::EnsureProgramFolder(programFolder);
-        else
-            brio::EnsureEmbeddedDefaults(programFolder);
-    } catch (const std::exception& e) {
-        std::cerr << AsBrioError(e).report() << '\n';
+    // The same first-run files as the window: demo data in the build folder, an empty folder when installed;
+    // a command that only reads leaves a missing file missing.
+    if (!OnlyReads(args)) {
+        try {
+            if (where.installed)
+                brio::EnsureProgramFolder(programFolder);
+            else
+                brio::EnsureEmbeddedDefaults(programFolder);
+        } catch (const std::exception& e) {
+            std::cerr << brio::AsBrioError(e).report() << '\n';
+        }
     }
     CliCommands commands(programFolder, brio::MakeTaskStoreFactory(brio::TaskStore::DefaultFolder()),
                          std::cout, std::cerr);

@@ -1,6 +1,7 @@
 #include "NextCommand.h"
 
 #include "BrioError.h"
+#include "DateTime.h"
 #include "EntrySchedule.h"
 #include "ListDocument.h"
 #include "clsAdminTask.h"
@@ -10,10 +11,6 @@
 namespace brio::cli {
 
 namespace {
-
-Instant now() {
-    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
-}
 
 void writeJson(std::ostream& out, const Schedule& schedule, const ScheduleZone& zone) {
     if (schedule.starts.empty()) {
@@ -37,24 +34,14 @@ void writeJson(std::ostream& out, const Schedule& schedule, const ScheduleZone& 
 } // namespace
 
 std::optional<WallSeconds> ReadWallTime(const std::string& text) {
-    // The digits and separators of "yyyy-MM-ddTHH:mm" and "yyyy-MM-ddTHH:mm:ss".
-    static const std::string kShape = "dddd-dd-ddTdd:dd:dd";
-    if (text.size() != 16 && text.size() != 19)
+    const std::optional<DateParts> p = ReadIso(text);
+    if (!p || p->separator != 'T' || p->fractionDigits != 0 || p->hasZone)
         return std::nullopt;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool digit = text[i] >= '0' && text[i] <= '9';
-        if (kShape[i] == 'd' ? !digit : text[i] != kShape[i])
-            return std::nullopt;
-    }
-    const auto number = [&](std::size_t at, std::size_t length) {
-        return std::stoi(text.substr(at, length));
-    };
-    const int h = number(11, 2), mi = number(14, 2), s = text.size() == 19 ? number(17, 2) : 0;
-    const QDate date(number(0, 4), number(5, 2), number(8, 2));
-    if (!date.isValid() || date.year() < 1 || h > 23 || mi > 59 || s > 59)
+    const QDate date(p->year, p->month, p->day);
+    if (!date.isValid() || date.year() < 1 || p->hour > 23 || p->minute > 59 || p->second > 59)
         return std::nullopt;
     const std::int64_t days = date.toJulianDay() - 2440588; // days since 1970-01-01
-    return WallSeconds{days * 86400 + h * 3600 + mi * 60 + s};
+    return WallSeconds{days * 86400 + p->hour * 3600 + p->minute * 60 + p->second};
 }
 
 NextRun NextRunOf(const ScheduleEngine& engine, const SchedTriggers& triggers, std::int32_t flags,
@@ -79,7 +66,7 @@ int RunNext(const CliArguments& args, const std::filesystem::path& programFolder
             const SchedBridgeFactory& scheduler, std::ostream& out, std::ostream& err) {
     const std::string& name = args.names.front();
     const ScheduleEngine engine(ScheduleZone::Host());
-    Instant after = now();
+    Instant after = HostClock().Now();
     if (!args.after.empty()) {
         const auto wall = ReadWallTime(args.after); // checked when the arguments were read
         if (!wall)

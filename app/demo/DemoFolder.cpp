@@ -201,10 +201,8 @@ DemoFolder DemoFolder::Make(const fs::path& root) {
             WriteFileAtomically(demo.programFolder / "Seleccion.ini", kSelections, 0644);
         makeList(demo, paths);
         makeStore(demo, paths);
-    } catch (const BrioError&) {
-        throw;
     } catch (const std::exception& e) {
-        throw BrioError(err::PathFileAccess, ExceptionText(e));
+        throw AsBrioError(e);
     }
     return demo;
 }

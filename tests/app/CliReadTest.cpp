@@ -2,6 +2,7 @@
 #include "CliFixture.h"
 
 #include <regex>
+#include <set>
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -86,6 +87,27 @@ TEST_F(CliReadTest, ListWithoutAListFileIsEmptyAndCreatesNone) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(ParseJson(r.out).array().isEmpty());
     EXPECT_FALSE(std::filesystem::exists(listFile()));
+}
+
+TEST_F(CliReadTest, CommandsThatOnlyReadWriteNothingInTheProgramFolder) {
+    makeProgram("BRIO/VELMORAX/bin/cierre.exe");
+    writeList(Entry("Cierre", kCierre));
+    const auto contents = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(home.path()))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    const std::set<std::string> before = contents();
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"list"}, {"list", "--all", "--json"}, {"show", "Cierre"}, {"next", "Cierre", "--count", "3"}}) {
+        const CliResult r = run(args);
+        EXPECT_EQ(r.exitCode, 0) << testing::PrintToString(args) << r.err;
+        EXPECT_EQ(contents(), before) << testing::PrintToString(args);
+    }
+    EXPECT_EQ(run({"range", "5", "Cierre"}).exitCode, 0); // a command that writes makes the first-run files
+    EXPECT_TRUE(std::filesystem::exists(home / "SuiteSettings.ini"));
+    EXPECT_TRUE(std::filesystem::exists(home / "velmorax.db"));
 }
 
 TEST_F(CliReadTest, ListFailuresReportTheCommandError) {

@@ -94,4 +94,26 @@ TEST_F(NextRunsTest, SystemViewRowsTellTheirNextStartInTheirTooltip) {
     EXPECT_EQ(tip(2, TaskListModel::ColName), "Próxima ejecución: Sin desencadenadores");
 }
 
+// The dialog counts from the clock it is given: the next starts and a new trigger's begin day.
+TEST_F(NextRunsTest, TheDialogReadsTheTimeFromItsClock) {
+    struct FixedClock : Clock {
+        std::chrono::sys_seconds Now() const override {
+            using namespace std::chrono;
+            return sys_days{year{2031} / 6 / 15} + hours{12};
+        }
+    } clock;
+    TaskStore store(store_.path());
+    store.Refresh();
+    SchedTaskPtr task = store.NewTask("Copia");
+    task->setApplicationName("/bin/sh");
+    task->Triggers().Add() = dailyFrom2030();
+
+    TaskPropertiesDialog dialog(*task, nullptr, nullptr, clock);
+    const QString first = dialog.nextRuns->lblProximas->text().section('\n', 0, 0);
+    EXPECT_TRUE(first == "15/06/2031 08:00:00" || first == "16/06/2031 08:00:00") << first.toStdString();
+    QTest::mouseClick(dialog.cmdNuevaProgramacion, Qt::LeftButton);
+    EXPECT_TRUE(dialog.lblProgramacion->text().endsWith("15/06/2031"))
+        << dialog.lblProgramacion->text().toStdString();
+}
+
 } // namespace brio::test

@@ -19,16 +19,16 @@ protected:
 
 TEST_F(LogonTest, AcceptsTheRightPairAndRefusesOthersWithTheReason) {
     EXPECT_TRUE(ValidateLogon("ana", "", "Secreto-1"));
-    EXPECT_TRUE(CheckLogon("ana", "", "Secreto-1").message.empty());
+    EXPECT_TRUE(CheckLogon("ana", "", "Secreto-1").detail.empty());
 
     for (const auto& [user, pwd] : std::vector<std::pair<std::string, std::string>>{
              {"ana", "secreto-1"}, {"ana", "Secreto-1 "}, {"ana", ""}, {"nadie", "Secreto-1"}, {"", ""}}) {
-        const LogonResult result = CheckLogon(user, "", pwd);
-        EXPECT_FALSE(result.accepted) << user << "/" << pwd;
-        EXPECT_NE(result.message.find("Usuario o contraseña no válido"), std::string::npos) << result.message;
+        const Result result = CheckLogon(user, "", pwd);
+        EXPECT_EQ(result.number, err::PermissionDenied) << user << "/" << pwd;
+        EXPECT_NE(result.detail.find("Usuario o contraseña no válido"), std::string::npos) << result.detail;
         // The refusal tells why, and never repeats the password it was given.
         if (!pwd.empty()) {
-            EXPECT_EQ(result.message.find(pwd), std::string::npos) << result.message;
+            EXPECT_EQ(result.detail.find(pwd), std::string::npos) << result.detail;
         }
     }
 }
