@@ -44,14 +44,24 @@ void frmAdmin::mnuPopupEliminarWindow_Click() {
     if (!confirmed(this, question))
         return;
     // The list entry may be gone although the scheduler then failed: the view is reloaded in any case.
+    bool inStore = true;
     RunReported(this, [&] {
         std::unique_ptr<clsAdminTask> admin = NewAdminTask();
-        if (systemView)
+        if (systemView) {
             admin->RemoveSystemTask(name.toStdString());
-        else
-            admin->RemoveBrioTask(name.toStdString(), true);
+            return;
+        }
+        // An entry never exported has nothing in the store to delete: that is no failure.
+        inStore = admin->getSystemTaskIndex(name.toStdString()) >= 0;
+        admin->RemoveBrioTask(name.toStdString(), inStore);
     });
     RunReported(this, [&] { FillTaskList(systemView ? 1 : 0); });
+    if (!inStore)
+        MsgBox::show(this,
+                     QStringLiteral("La tarea [") + name +
+                         QStringLiteral("] no estaba en las tareas de WINDOWS: se ha eliminado solo del "
+                                        "listado de tareas de brio."),
+                     QStringLiteral("Información"), MsgIcon::Information, QMessageBox::Ok);
 }
 
 } // namespace brio
