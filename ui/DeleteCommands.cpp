@@ -64,4 +64,33 @@ void frmAdmin::mnuPopupEliminarWindow_Click() {
                      QStringLiteral("Información"), MsgIcon::Information, QMessageBox::Ok);
 }
 
+void frmAdmin::lvwTareas_DeleteKey() {
+    const NameList marked = GetCheckedTaskNames();
+    if (marked.empty()) {
+        // The current row, as the menu deletes it from the view shown: the list entry, or the system task.
+        if (IsBrioView())
+            mnuPopupEliminarBrio_Click();
+        else
+            mnuPopupEliminarWindow_Click();
+        return;
+    }
+    const bool systemView = !IsBrioView();
+    const QString count = QString::number(marked.size());
+    const QString question =
+        systemView
+            ? QStringLiteral("Las ") + count + QStringLiteral(" tareas marcadas serán eliminadas de WINDOWS")
+            : QStringLiteral("Las ") + count +
+                  QStringLiteral(" tareas marcadas serán eliminadas del listado de tareas de brio.");
+    if (!confirmed(this, question))
+        return;
+    RunReported(this, [&] {
+        std::unique_ptr<clsAdminTask> admin = NewAdminTask();
+        if (systemView)
+            admin->RemoveSystemTasks(marked);
+        else
+            admin->RemoveBrioTasks(marked, false);
+    });
+    RunReported(this, [&] { FillTaskList(systemView ? 1 : 0); });
+}
+
 } // namespace brio

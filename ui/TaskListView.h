@@ -35,12 +35,22 @@ signals:
     void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint globalPos);
     // The context menu was asked for from the keyboard (the Menu key or Shift+F10).
     void MenuKey();
+    // Enter or a double click on a row: the row's properties are asked for.
+    void OpenRequested();
+    // The Delete key: the marked or current rows are to be deleted.
+    void DeleteRequested();
+
+public:
+    // The tooltip of a cell: its whole text when the column shows it cut, then the row's own tooltip.
+    QString CellTip(const QModelIndex& index) const;
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     void applyColumnFits();

@@ -17,8 +17,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace brio {
 
@@ -102,7 +107,6 @@ TaskPropertiesDialog::TaskPropertiesDialog(SchedTask& task, QWidget* parent, con
 
     refreshTriggerList();
     selectTrigger(triggers_.empty() ? -1 : 0);
-    connect(triggerEditor, &TriggerEditor::typeShown, this, [this] { fitToContent(); });
     connect(chkHabilitada, &QCheckBox::toggled, this, [this] { showNextRuns(); });
     showNextRuns();
     fitToContent();
@@ -115,12 +119,27 @@ void TaskPropertiesDialog::showNextRuns() {
 }
 
 void TaskPropertiesDialog::fitToContent() {
-    // The pages of the tabs take the size of the largest; the schedule page is measured as it is now.
-    for (QWidget* w = triggerEditor; w && w != this; w = w->parentWidget())
-        w->updateGeometry();
-    if (layout())
+    // Sized once, for the largest trigger type, so that a type change never moves the buttons; on a
+    // screen too low for that the trigger part scrolls instead.
+    const QSize editor = triggerEditor->LargestSizeHint();
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scrTrigger);
+    const auto relayout = [this] {
+        for (QWidget* w = scrTrigger; w && w != this; w = w->parentWidget())
+            w->updateGeometry();
+        layout()->invalidate();
         layout()->activate();
-    adjustSize();
+    };
+    scrTrigger->setMinimumSize(editor.width() + bar, editor.height());
+    relayout();
+    const QSize wanted = sizeHint();
+    scrTrigger->setMinimumHeight(std::min(editor.height(), 3 * fontMetrics().height()));
+    relayout();
+    QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    // The title bar and frame are the window manager's; their room is kept free as well.
+    const int frame = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 8;
+    const int room = screen ? screen->availableGeometry().height() - frame : wanted.height();
+    setMaximumHeight(std::max(minimumSizeHint().height(), room));
+    resize(wanted.width(), std::min(wanted.height(), maximumHeight()));
 }
 
 QWidget* TaskPropertiesDialog::buildTaskPage() {
@@ -193,7 +212,13 @@ QWidget* TaskPropertiesDialog::buildSchedulePage() {
     layout->addWidget(lstProgramaciones);
     layout->addLayout(listButtons);
     layout->addWidget(lblProgramacion);
-    layout->addWidget(triggerEditor);
+    scrTrigger = new QScrollArea(page);
+    scrTrigger->setObjectName(QStringLiteral("scrTrigger"));
+    scrTrigger->setWidgetResizable(true);
+    scrTrigger->setFrameShape(QFrame::NoFrame);
+    scrTrigger->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scrTrigger->setWidget(triggerEditor);
+    layout->addWidget(scrTrigger, 1);
     nextRuns = new NextRunsPreview(page);
     layout->addWidget(nextRuns);
 

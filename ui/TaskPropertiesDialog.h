@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QScrollArea;
 class QTabWidget;
 
 namespace brio {
@@ -41,6 +42,7 @@ public:
     QPushButton* cmdEliminarProgramacion;
     QLabel* lblProgramacion; // the readable text of the trigger being edited
     TriggerEditor* triggerEditor;
+    QScrollArea* scrTrigger;   // holds the trigger editor; scrolls on a low screen
     NextRunsPreview* nextRuns; // "Próximas ejecuciones" of the task as edited
     // The task flags other than hidden and disabled, with their bits.
     std::vector<std::pair<std::int32_t, QCheckBox*>> chkFlags;
@@ -73,7 +75,7 @@ private:
     // The next starts of the task as the dialog shows it now: its triggers and the Habilitada box.
     void showNextRuns();
     void refuse(const QString& text, QWidget* focus);
-    // Fits the dialog to what it shows now, smaller as well as larger.
+    // Sizes the dialog once: room for every trigger type, never beyond the screen's available height.
     void fitToContent();
 
     SchedTask& task_;

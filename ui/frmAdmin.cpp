@@ -148,6 +148,8 @@ void frmAdmin::connectMenus() {
     connect(toolbar_, &AdminToolbar::ButtonClick, this, &frmAdmin::Toolbar1_ButtonClick);
     connect(list_, &TaskListView::MouseUp, this, &frmAdmin::lvwTareas_MouseUp);
     connect(list_, &TaskListView::MenuKey, this, &frmAdmin::lvwTareas_MenuKey);
+    connect(list_, &TaskListView::OpenRequested, this, [this] { mnuTareasModificar_Click(); });
+    connect(list_, &TaskListView::DeleteRequested, this, [this] { lvwTareas_DeleteKey(); });
     // cmdCerrar has no action.
 }
 

@@ -106,6 +106,8 @@ private:
     void mnuPopupDeshabilitarTodas_Click();
     void mnuPopupEliminarBrio_Click();
     void mnuPopupEliminarWindow_Click();
+    // The Delete key: the marked rows, else the current one, from what the view shows, after the question.
+    void lvwTareas_DeleteKey();
     void mnuPopupModificar_Click();
     void mnuTareasModificar_Click();
     void mnuTareasRangoTiempo_Click();
