@@ -185,9 +185,12 @@ QWidget* TaskPropertiesDialog::buildRunRow(QWidget* page) {
 void TaskPropertiesDialog::cmdEjecutarAhora_Click() {
     // The runner takes the request within a second; the busy pointer shows while it is asked.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    RunReported(this, [this] { AskRunnerToRun(task_.Name()); });
+    const RunRequestAnswer answer = AskRunnerToRun(task_.Name());
     QGuiApplication::restoreOverrideCursor();
-    lblUltimaEjecucion->setText(LastRunText(task_.Name()));
+    if (answer.asked)
+        lblUltimaEjecucion->setText(answer.text);
+    else
+        MsgBox::show(this, answer.text, QStringLiteral("Información"), MsgIcon::Exclamation, QMessageBox::Ok);
 }
 
 QWidget* TaskPropertiesDialog::buildSchedulePage() {
