@@ -25,6 +25,8 @@ AdminMenus::AdminMenus(QMenuBar* bar) : QObject(bar) {
         NamedItem(mnuTareas, "mnuTareasImportar", QStringLiteral("&Importar Tareas desde Window"));
     mnuTareasSep2 = NamedSeparator(mnuTareas, "mnuTareasSep2");
     mnuTareasReparar = NamedItem(mnuTareas, "mnuTareasReparar", QStringLiteral("&Reperar"));
+    mnuTareasSep3 = NamedSeparator(mnuTareas, "mnuTareasSep3");
+    mnuTareasEjecutar = NamedItem(mnuTareas, "mnuTareasEjecutar", QStringLiteral("E&jecutar ahora"));
 
     mnuSeleccion = bar->addMenu(QStringLiteral("Seleción"));
     mnuSeleccion->setObjectName(QStringLiteral("mnuSeleccion"));

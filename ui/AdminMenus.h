@@ -26,6 +26,8 @@ public:
     QAction* mnuTareasImportar;
     QAction* mnuTareasSep2;
     QAction* mnuTareasReparar;
+    QAction* mnuTareasSep3;
+    QAction* mnuTareasEjecutar; // the runner starts the current task now
 
     QMenu* mnuSeleccion;
     SelectionMenu* mnuSeleccionOP;

@@ -31,6 +31,7 @@ TaskPopupMenu::TaskPopupMenu(QWidget* parent) : QMenu(QStringLiteral("Popup"), p
     mnuPopupEliminarWindow =
         NamedItem(remove, "mnuPopupEliminarWindow", QStringLiteral("De Brio y de Window"));
     mnuPopupModificar = NamedItem(this, "mnuPopupModificar", QStringLiteral("&Modificar"));
+    mnuPopupEjecutar = NamedItem(this, "mnuPopupEjecutar", QStringLiteral("E&jecutar ahora"));
     mnuPopupSp1 = addSeparator();
     mnuPopupSp1->setObjectName(QStringLiteral("mnuPopupSp1"));
     mnuPopupCancelar = NamedItem(this, "mnuPopupCancelar", QStringLiteral("&Cancelar"));

@@ -24,6 +24,7 @@ public:
     QAction* mnuPopupEliminarBrio;
     QAction* mnuPopupEliminarWindow;
     QAction* mnuPopupModificar;
+    QAction* mnuPopupEjecutar; // the runner starts the task now
     QAction* mnuPopupSp1;
     QAction* mnuPopupCancelar;
 };

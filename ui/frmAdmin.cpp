@@ -4,6 +4,7 @@
 #include "AdminToolbar.h"
 #include "BusyCursor.h"
 #include "CommandError.h"
+#include "ListColumns.h"
 #include "MsgBox.h"
 #include "SelectionMarks.h"
 #include "SelectionMenu.h"
@@ -27,6 +28,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <iostream>
@@ -112,10 +114,12 @@ void frmAdmin::buildControls() {
     list_->FitColumnTo(TaskListModel::ColState, TaskListFiller::StateTexts());
 
     popup_ = new TaskPopupMenu(this);
+    buildRunnerParts();
 
     client->installEventFilter(this);
     const QSize clientSize = DesignClientSize();
-    resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
+    resize(clientSize.width(),
+           clientSize.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
 
 void frmAdmin::connectMenus() {
@@ -257,6 +261,7 @@ void frmAdmin::ShowSchedulerWarnings(const std::vector<std::string>& warnings) {
 void frmAdmin::FillTaskList(const std::uint8_t& view) {
     std::unique_ptr<clsAdminTask> admin = NewAdminTask();
     filler_->Fill(*admin, view);
+    columns_->Resort();
     if (view != 0)
         ShowSchedulerWarnings(admin->SchedulerWarnings());
     if (view == 0) {
@@ -282,6 +287,7 @@ void frmAdmin::SwitchView(std::uint8_t view) {
         m.mnuTareasRangoTiempo->setEnabled(!system);
         toolbar_->Button(QLatin1String(AdminToolbar::kExportar))->setEnabled(!system);
         m.mnuTareasModificar->setEnabled(true);
+        columns_->ShowView(system);
         FillTaskList(view);
     });
 }
@@ -357,6 +363,7 @@ bool frmAdmin::PreparePopup() {
     if (model_->count() == 0 || list_->CurrentRow() < 0)
         return false;
     popup_->Prepare(list_->CurrentText(), IsBrioView());
+    UpdateRunItems();
     return true;
 }
 

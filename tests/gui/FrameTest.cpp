@@ -67,7 +67,9 @@ TEST_F(FrameTest, MenuTreeHasTheCaptionsAccessKeysShortcutsAndHiddenItems) {
                                                      {"&Exportar Tareas a Window", true, ""},
                                                      {"&Importar Tareas desde Window", true, ""},
                                                      {"-", true, ""},
-                                                     {"&Reperar", true, ""}}));
+                                                     {"&Reperar", true, ""},
+                                                     {"-", true, ""},
+                                                     {"E&jecutar ahora", true, ""}}));
     EXPECT_EQ(items(m.mnuSeleccion),
               (std::vector<Item>{{"M&arcar/Desmarcar Todas", true, "Ctrl+E"}, {"-", false, ""}}));
     EXPECT_FALSE(SelectionEntry(0)->isChecked());
@@ -85,6 +87,7 @@ TEST_F(FrameTest, MenuTreeHasTheCaptionsAccessKeysShortcutsAndHiddenItems) {
                                                {"&Deshabilitar", true, ""},
                                                {"&Eliminar", true, ""},
                                                {"&Modificar", true, ""},
+                                               {"E&jecutar ahora", true, ""},
                                                {"-", true, ""},
                                                {"&Cancelar", true, ""}}));
     EXPECT_EQ(items(popup->mnuPopupHabilitar->menu()),
