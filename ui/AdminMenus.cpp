@@ -27,6 +27,8 @@ AdminMenus::AdminMenus(QMenuBar* bar) : QObject(bar) {
     mnuTareasReparar = NamedItem(mnuTareas, "mnuTareasReparar", QStringLiteral("&Reperar"));
     mnuTareasSep3 = NamedSeparator(mnuTareas, "mnuTareasSep3");
     mnuTareasEjecutar = NamedItem(mnuTareas, "mnuTareasEjecutar", QStringLiteral("E&jecutar ahora"));
+    mnuTareasHistorial =
+        NamedItem(mnuTareas, "mnuTareasHistorial", QStringLiteral("&Historial de ejecuciones"));
 
     mnuSeleccion = bar->addMenu(QStringLiteral("Seleción"));
     mnuSeleccion->setObjectName(QStringLiteral("mnuSeleccion"));

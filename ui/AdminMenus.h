@@ -27,7 +27,8 @@ public:
     QAction* mnuTareasSep2;
     QAction* mnuTareasReparar;
     QAction* mnuTareasSep3;
-    QAction* mnuTareasEjecutar; // the runner starts the current task now
+    QAction* mnuTareasEjecutar;  // the runner starts the current task now
+    QAction* mnuTareasHistorial; // the current task's last runs and their output
 
     QMenu* mnuSeleccion;
     SelectionMenu* mnuSeleccionOP;

@@ -2,6 +2,7 @@
 #include "AdminMenus.h"
 #include "ListColumns.h"
 #include "RunFeedback.h"
+#include "RunHistoryDialog.h"
 #include "RunnerLink.h"
 #include "RunnerStatusLine.h"
 #include "RunnerWatch.h"
@@ -35,14 +36,16 @@ void frmAdmin::buildRunnerParts() {
     connect(menus_->mnuTareas, &QMenu::aboutToShow, this, [this] { UpdateRunItems(); });
     connect(menus_->mnuTareasEjecutar, &QAction::triggered, this, [this] { mnuTareasEjecutar_Click(); });
     connect(popup_->mnuPopupEjecutar, &QAction::triggered, this, [this] { mnuTareasEjecutar_Click(); });
+    connect(menus_->mnuTareasHistorial, &QAction::triggered, this, [this] { mnuTareasHistorial_Click(); });
+    connect(popup_->mnuPopupHistorial, &QAction::triggered, this, [this] { mnuTareasHistorial_Click(); });
 }
 
 void frmAdmin::UpdateRunItems() {
     bool canRun = false;
+    bool stored = false;
     if (list_->CurrentRow() >= 0) {
         const std::string name = list_->CurrentText().toStdString();
         // Only a task of the store runs; a list entry never exported has nothing to start.
-        bool stored = false;
         try {
             std::unique_ptr<SchedBridge> store = scheduler_ ? scheduler_() : nullptr;
             stored = store && store->Find(name) != nullptr;
@@ -52,6 +55,15 @@ void frmAdmin::UpdateRunItems() {
     }
     menus_->mnuTareasEjecutar->setEnabled(canRun);
     popup_->mnuPopupEjecutar->setEnabled(canRun);
+    menus_->mnuTareasHistorial->setEnabled(stored);
+    popup_->mnuPopupHistorial->setEnabled(stored);
+}
+
+void frmAdmin::mnuTareasHistorial_Click() {
+    if (list_->CurrentRow() < 0)
+        return;
+    RunHistoryDialog dialog(list_->CurrentText().toStdString(), this);
+    dialog.exec();
 }
 
 void frmAdmin::mnuTareasEjecutar_Click() {

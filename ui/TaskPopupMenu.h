@@ -24,7 +24,8 @@ public:
     QAction* mnuPopupEliminarBrio;
     QAction* mnuPopupEliminarWindow;
     QAction* mnuPopupModificar;
-    QAction* mnuPopupEjecutar; // the runner starts the task now
+    QAction* mnuPopupEjecutar;  // the runner starts the task now
+    QAction* mnuPopupHistorial; // the task's last runs and their output
     QAction* mnuPopupSp1;
     QAction* mnuPopupCancelar;
 };

@@ -5,6 +5,7 @@
 #include "CommandError.h"
 #include "MsgBox.h"
 #include "NextRunsPreview.h"
+#include "RunHistoryView.h"
 #include "RunnerLink.h"
 #include "TriggerEditor.h"
 
@@ -89,6 +90,10 @@ TaskPropertiesDialog::TaskPropertiesDialog(SchedTask& task, QWidget* parent, con
     tabs->addTab(buildTaskPage(), QStringLiteral("Tarea"));
     tabs->addTab(buildSchedulePage(), QStringLiteral("Programación"));
     tabs->addTab(buildSettingsPage(), QStringLiteral("Configuración"));
+    if (!standIn_) {
+        historyView = new RunHistoryView(RunnerStateFolder(), task.Name(), this);
+        tabs->addTab(historyView, QStringLiteral("Historial"));
+    }
     main->addWidget(tabs);
 
     auto* buttons = new QHBoxLayout;

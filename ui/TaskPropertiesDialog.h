@@ -18,6 +18,7 @@ class QTabWidget;
 namespace brio {
 
 class NextRunsPreview;
+class RunHistoryView;
 class TriggerEditor;
 
 // The task property dialog: program, arguments, working folder, enabled, the user the task runs as,
@@ -51,6 +52,7 @@ public:
     // The runner's last run of the task and "Ejecutar ahora"; none for the stand-in of a list entry.
     QLabel* lblUltimaEjecucion = nullptr;
     QPushButton* cmdEjecutarAhora = nullptr;
+    RunHistoryView* historyView = nullptr; // the "Historial" tab; none for the stand-in of a list entry
 
     // The state of "Habilitada" when Aceptar was pressed.
     bool ChosenEnabled() const noexcept { return chosenEnabled_; }

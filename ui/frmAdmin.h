@@ -124,6 +124,7 @@ private:
     void mnuTareasReparar_Click();
     // The runner's commands (RunCommands.cpp): start the current task now, and what they can act on.
     void mnuTareasEjecutar_Click();
+    void mnuTareasHistorial_Click();
     void UpdateRunItems();
     void buildRunnerParts();
     void SetTaskEnabled(const std::string& TaskName, bool blnEnabled);

@@ -69,7 +69,8 @@ TEST_F(FrameTest, MenuTreeHasTheCaptionsAccessKeysShortcutsAndHiddenItems) {
                                                      {"-", true, ""},
                                                      {"&Reperar", true, ""},
                                                      {"-", true, ""},
-                                                     {"E&jecutar ahora", true, ""}}));
+                                                     {"E&jecutar ahora", true, ""},
+                                                     {"&Historial de ejecuciones", true, ""}}));
     EXPECT_EQ(items(m.mnuSeleccion),
               (std::vector<Item>{{"M&arcar/Desmarcar Todas", true, "Ctrl+E"}, {"-", false, ""}}));
     EXPECT_FALSE(SelectionEntry(0)->isChecked());
@@ -88,6 +89,7 @@ TEST_F(FrameTest, MenuTreeHasTheCaptionsAccessKeysShortcutsAndHiddenItems) {
                                                {"&Eliminar", true, ""},
                                                {"&Modificar", true, ""},
                                                {"E&jecutar ahora", true, ""},
+                                               {"Histo&rial de ejecuciones", true, ""},
                                                {"-", true, ""},
                                                {"&Cancelar", true, ""}}));
     EXPECT_EQ(items(popup->mnuPopupHabilitar->menu()),
