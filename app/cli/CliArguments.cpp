@@ -1,6 +1,7 @@
 #include "CliArguments.h"
 
 #include "NextCommand.h"
+#include "TaskState.h"
 
 #include <algorithm>
 #include <array>
@@ -19,7 +20,7 @@ struct CommandRule {
     int maxNames; // -1: no limit
 };
 
-constexpr std::array<CommandRule, 16> kRules{{
+constexpr std::array<CommandRule, 17> kRules{{
     {"list", "system all json ", false, 0, 0},
     {"next", "system count after json ", false, 1, 1},
     {"show", "system json ", false, 1, 1},
@@ -36,6 +37,7 @@ constexpr std::array<CommandRule, 16> kRules{{
     {"run", "", false, 1, 1},
     {"history", "json ", false, 1, 1},
     {"status", "json ", false, 0, 0},
+    {"log", "run ", false, 1, 1},
 }};
 
 const CommandRule* findRule(std::string_view name) {
@@ -88,6 +90,17 @@ CliArguments ParseArguments(const std::vector<std::string>& args) {
             if (value->empty())
                 throw UsageError("el usuario de --user está vacío");
             result.user = *value;
+        } else if (name == "run") {
+            if (!value) {
+                if (i + 1 >= args.size())
+                    throw UsageError("falta el número después de --run");
+                value = args[++i];
+            }
+            const bool digits = !value->empty() && value->size() <= 2 &&
+                                value->find_first_not_of("0123456789") == std::string::npos;
+            result.run = digits ? std::stoi(*value) : 0;
+            if (result.run < 1 || result.run > static_cast<int>(brio::TaskState::kMaxRuns))
+                throw UsageError("número no válido en --run: «" + *value + "» (de 1 a 50)");
         } else if (name == "count" || name == "after") {
             if (!value) {
                 if (i + 1 >= args.size())
@@ -183,9 +196,12 @@ std::string HelpText() {
            "  repair --user USUARIO                 borra las claves y aplica la cuenta a todas las tareas\n"
            "  encode-connection                     cifra una cadena de conexión para SuiteSettings.ini\n"
            "  run NOMBRE                            pide al ejecutor (brioschedule-runner) que la inicie ya\n"
-           "  history NOMBRE [--json]               las ejecuciones anotadas de una tarea, la última primero\n"
+           "  history NOMBRE [--json]               las ejecuciones anotadas de una tarea, la última "
+           "primero\n"
            "  status [--json]                       si hay ejecutor en marcha; último resultado y próximo "
            "inicio\n"
+           "  log NOMBRE [--run N]                  la salida de la última ejecución (o de la N-ésima "
+           "contando hacia atrás)\n"
            "\n"
            "Opciones:\n"
            "  --json           un documento JSON en lugar de líneas separadas por tabuladores\n"

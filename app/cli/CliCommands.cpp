@@ -82,7 +82,7 @@ int CliCommands::Run(const CliArguments& args) {
             return Repair(args);
         if (c == "encode-connection")
             return EncodeConnection();
-        if (c == "run" || c == "history" || c == "status")
+        if (c == "run" || c == "history" || c == "status" || c == "log")
             return RunnerCommand(args, out_, err_);
         err_ << "orden desconocida: " << c << '\n' << UsageLine() << '\n';
         return kUsage;
