@@ -3,6 +3,8 @@
 #include "TaskListModel.h"
 #include "TaskListView.h"
 
+#include "Twips.h"
+
 #include <QHeaderView>
 #include <QMenu>
 #include <QSettings>
@@ -31,8 +33,12 @@ ListColumns::ListColumns(TaskListView* list) : QObject(list), list_(list) {
 
 void ListColumns::ShowView(bool systemView) {
     system_ = systemView;
-    if (!system_)
+    if (!system_) {
         list_->header()->setSortIndicatorShown(false);
+        // The list file's view keeps the designed width of its schedule column.
+        list_->setColumnWidth(TaskListModel::ColSchedule,
+                              TaskListModel::HeaderTwips(TaskListModel::ColSchedule) / kTwipsPerPixel);
+    }
     apply();
 }
 
@@ -79,6 +85,16 @@ void ListColumns::headerClicked(int section) {
     sortColumn_ = section;
     list_->header()->setSortIndicatorShown(true);
     list_->header()->setSortIndicator(section, order_);
+    Resort();
+}
+
+void ListColumns::Refilled() {
+    if (!system_)
+        return;
+    const int design = TaskListModel::HeaderTwips(TaskListModel::ColSchedule) / kTwipsPerPixel;
+    list_->resizeColumnToContents(TaskListModel::ColSchedule);
+    if (list_->columnWidth(TaskListModel::ColSchedule) > design)
+        list_->setColumnWidth(TaskListModel::ColSchedule, design);
     Resort();
 }
 

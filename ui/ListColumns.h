@@ -25,7 +25,11 @@ public:
     bool IsHidden(int column) const { return hidden_.contains(column); }
     // The header's context menu: one checkable item per column of the view shown.
     QMenu* HeaderMenu();
-    // Sorts again by the column last clicked, after a refill.
+    // After a refill: sorts again by the column last clicked, and in the system view keeps the schedule
+    // column no wider than its texts, so that the runner's columns are in sight.
+    void Refilled();
+
+    // Sorts again by the column last clicked (the runner recorded something).
     void Resort();
 
 private:

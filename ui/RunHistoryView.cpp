@@ -130,6 +130,7 @@ void RunHistoryView::Reload() {
             row = static_cast<int>(i);
     tblEjecuciones->setCurrentCell(logs_.empty() ? -1 : row, 0);
     showOutput();
+    emit Reloaded();
 }
 
 void RunHistoryView::showOutput() {

@@ -27,6 +27,10 @@ public:
     QPlainTextEdit* txtSalida;    // the selected run's output
     QLabel* lblEstado;            // why nothing is listed, or what the state file could not give
 
+signals:
+    // The task's state was read again.
+    void Reloaded();
+
 private:
     void showOutput();
     void watch();

@@ -10,6 +10,8 @@ namespace brio {
 RunnerStatusLine::RunnerStatusLine(RunnerWatch* watch, QWidget* parent) : QLabel(parent), watch_(watch) {
     setObjectName(QStringLiteral("lblEjecutor"));
     setTextInteractionFlags(Qt::TextSelectableByMouse);
+    setMinimumWidth(0); // a narrow window cuts the line; its tooltip keeps it whole
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     connect(watch_, &RunnerWatch::RunnerChanged, this, [this] { Refresh(); });
     connect(watch_, &RunnerWatch::StatesChanged, this, [this] { Refresh(); });
     Refresh();
@@ -19,9 +21,9 @@ void RunnerStatusLine::Refresh() {
     const std::optional<int> pid = watch_->Pid();
     warning_ = !pid;
     if (!pid) {
-        setText(QStringLiteral("El ejecutor no está en marcha: las tareas no se ejecutarán. Para que se "
-                               "ejecuten, ") +
-                HowToStartRunner() + QStringLiteral("."));
+        showLine(QStringLiteral(
+            "El ejecutor no está en marcha: las tareas no se ejecutarán. Inícielo con "
+            "«systemctl start brioschedule-runner» (o «brioschedule-runner» en primer plano)."));
         setStyleSheet(QStringLiteral("QLabel { background: #ffd54f; color: #3e2700; padding: 1px 6px; }"));
         return;
     }
@@ -43,7 +45,12 @@ void RunnerStatusLine::Refresh() {
                 QStringLiteral("» el ") + QString::fromStdString(WallText(*next, ScheduleZone::Host()));
     else
         line += QStringLiteral(" · Ninguna tarea tiene un próximo inicio");
-    setText(line);
+    showLine(line);
+}
+
+void RunnerStatusLine::showLine(const QString& text) {
+    QLabel::setText(text);
+    setToolTip(text);
 }
 
 } // namespace brio

@@ -2,8 +2,6 @@
 
 #include <QLabel>
 
-#include <optional>
-
 namespace brio {
 
 class RunnerWatch;
@@ -20,6 +18,9 @@ public:
     bool Warning() const noexcept { return warning_; }
 
 private:
+    // Shows the line, whole in its tooltip when the window is too narrow for it.
+    void showLine(const QString& text);
+
     RunnerWatch* watch_;
     bool warning_ = false;
 };

@@ -87,13 +87,13 @@ TaskPropertiesDialog::TaskPropertiesDialog(SchedTask& task, QWidget* parent, con
     auto* main = new QVBoxLayout(this);
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabs"));
+    if (!standIn_) // made first: the task page's last run follows it
+        historyView = new RunHistoryView(RunnerStateFolder(), task.Name(), this);
     tabs->addTab(buildTaskPage(), QStringLiteral("Tarea"));
     tabs->addTab(buildSchedulePage(), QStringLiteral("Programación"));
     tabs->addTab(buildSettingsPage(), QStringLiteral("Configuración"));
-    if (!standIn_) {
-        historyView = new RunHistoryView(RunnerStateFolder(), task.Name(), this);
+    if (historyView)
         tabs->addTab(historyView, QStringLiteral("Historial"));
-    }
     main->addWidget(tabs);
 
     auto* buttons = new QHBoxLayout;
@@ -184,6 +184,9 @@ QWidget* TaskPropertiesDialog::buildRunRow(QWidget* page) {
     layout->addWidget(lblUltimaEjecucion, 1);
     layout->addWidget(cmdEjecutarAhora);
     connect(cmdEjecutarAhora, &QPushButton::clicked, this, [this] { cmdEjecutarAhora_Click(); });
+    // The last run follows the runner's records while the dialog is open.
+    connect(historyView, &RunHistoryView::Reloaded, lblUltimaEjecucion,
+            [this] { lblUltimaEjecucion->setText(LastRunText(task_.Name())); });
     return row;
 }
 

@@ -261,7 +261,7 @@ void frmAdmin::ShowSchedulerWarnings(const std::vector<std::string>& warnings) {
 void frmAdmin::FillTaskList(const std::uint8_t& view) {
     std::unique_ptr<clsAdminTask> admin = NewAdminTask();
     filler_->Fill(*admin, view);
-    columns_->Resort();
+    columns_->Refilled();
     if (view != 0)
         ShowSchedulerWarnings(admin->SchedulerWarnings());
     if (view == 0) {

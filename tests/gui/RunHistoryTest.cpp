@@ -181,6 +181,14 @@ TEST_F(RunHistoryTest, OpensFromBothMenusAndThePropertyDialogForTasksInTheStoreO
     ASSERT_NE(dialog.historyView, nullptr);
     EXPECT_EQ(dialog.tabs->tabText(dialog.tabs->indexOf(dialog.historyView)), "Historial");
     EXPECT_EQ(dialog.historyView->tblEjecuciones->rowCount(), 1);
+    // A run recorded while the dialog is open shows as its last run too.
+    state.Add(Run(1893470400, runresult::launchFailed, std::nullopt, std::nullopt, "No existe", ""));
+    state_.Write("Copia", state);
+    for (int i = 0; i < 150 && dialog.historyView->tblEjecuciones->rowCount() != 2; ++i)
+        QTest::qWait(20);
+    EXPECT_EQ(dialog.historyView->tblEjecuciones->rowCount(), 2);
+    EXPECT_TRUE(dialog.lblUltimaEjecucion->text().endsWith("(No existe)"))
+        << dialog.lblUltimaEjecucion->text().toStdString();
 }
 
 } // namespace
