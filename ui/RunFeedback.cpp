@@ -17,7 +17,7 @@ bool RunFeedback::CanRun(const std::string& task) const {
 }
 
 RunRequestAnswer RunFeedback::Run(const std::string& task) {
-    const std::size_t before = watch_->State().Read(task).runs.size();
+    const auto before = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
     const RunRequestAnswer answer = AskRunnerToRun(task);
     bar_->showMessage(answer.text);
     if (answer.asked)
@@ -29,11 +29,8 @@ void RunFeedback::statesChanged() {
     for (auto it = asked_.begin(); it != asked_.end();) {
         const std::string task = it.key().toStdString();
         const TaskState state = watch_->State().Read(task);
-        // Done once the runner has recorded a run more (the list keeps its last runs: a full list
-        // changes its last one instead).
-        const bool recorded = state.runs.size() > it.value() ||
-                              (state.runs.size() == TaskState::kMaxRuns && !state.running && state.Last());
-        if (state.running || !recorded || !state.Last()) {
+        // Done once the runner has recorded a run that began after the request.
+        if (state.running || !state.Last() || state.Last()->start < it.value()) {
             ++it;
             continue;
         }

@@ -31,8 +31,8 @@ private:
 
     RunnerWatch* watch_;
     QStatusBar* bar_;
-    // The tasks asked for, with the number of runs recorded when they were asked for.
-    QHash<QString, std::size_t> asked_;
+    // The tasks asked for, with the instant they were asked for.
+    QHash<QString, std::chrono::sys_seconds> asked_;
 };
 
 } // namespace brio

@@ -29,6 +29,8 @@ public:
     void FitColumnTo(int column, const QStringList& texts);
     // Where a context menu opened from the keyboard appears: below the current row's text, on the screen.
     QPoint CurrentRowMenuPos() const;
+    // The tooltip of a cell: its whole text when the column shows it cut, then the row's own tooltip.
+    QString CellTip(const QModelIndex& index) const;
 
 signals:
     // A mouse button was released over the list: the button released and the modifiers held.
@@ -39,10 +41,6 @@ signals:
     void OpenRequested();
     // The Delete key: the marked or current rows are to be deleted.
     void DeleteRequested();
-
-public:
-    // The tooltip of a cell: its whole text when the column shows it cut, then the row's own tooltip.
-    QString CellTip(const QModelIndex& index) const;
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
