@@ -51,8 +51,15 @@ int runTask(const std::string& name, std::ostream& out, std::ostream& err) {
     if (task.empty())
         throw BrioError(err::SubscriptOutOfRange, "no existe la tarea " + inQuotes(name));
     const StateFolder state(StateFolder::For(store));
+    if (!RunningRunner(state)) {
+        err << "El ejecutor no está en marcha: la tarea " << inQuotes(task)
+            << " no se ha iniciado; inícielo con «systemctl start brioschedule-runner» o, en primer plano, "
+               "con "
+               "«brioschedule-runner».\n";
+        return 1;
+    }
     // The runner would only record the start as skipped: nothing is asked.
-    if (const TaskState now = state.Read(task); now.running && RunningRunner(state)) {
+    if (const TaskState now = state.Read(task); now.running) {
         err << "La tarea " << inQuotes(task) << " ya está en ejecución desde "
             << WallText(now.running->start, ScheduleZone::Host()) << "; no se inicia otra vez.\n";
         return 1;

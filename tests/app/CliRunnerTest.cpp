@@ -109,6 +109,15 @@ TEST_F(CliRunnerTest, HistoryAndStatusHaveAHeaderLineAndRunOfARunningTaskSaysSo)
               std::string::npos)
         << status.out;
 
+    const CliResult none = run({"run", "Copia"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(
+        none.err.rfind("El ejecutor no está en marcha: la tarea «Copia» no se ha iniciado; inícielo con "
+                       "«systemctl start brioschedule-runner»",
+                       0),
+        0u)
+        << none.err;
+
     // This test holds the runner's lock, as a running runner does, and the task is recorded as running.
     RunnerLock lock(state);
     recorded.running = RunningRun{std::chrono::sys_seconds(std::chrono::seconds(1893470400)), 1, ""};
