@@ -178,7 +178,7 @@ TEST_F(RunnerEndToEndTest, TheRunnerRunsADueTaskAndTheCommandLineStartsItAgain) 
              ScriptTask(Script("nada.sh", "true"), {MakeTrigger(trigger::Daily, 2030, 1, 1, 3, 0)}));
     const Output noRunner = Cli({"run", "Eco"});
     EXPECT_EQ(noRunner.status, 1);
-    EXPECT_THAT(noRunner.err, HasSubstr("no hay ningún ejecutor en marcha"));
+    EXPECT_THAT(noRunner.err, HasSubstr("El ejecutor no está en marcha: la tarea «Eco» no se ha iniciado"));
 
     std::this_thread::sleep_until(due - 2s);
     RunnerProcess runner(Environment(), root_ / "runner.err");
