@@ -161,9 +161,12 @@ void SystemSetFlags(pugi::xml_node entry, SchedTask& task) {
     }
 }
 
-void SystemAddTriggers(pugi::xml_node entry, SchedTask& task) {
+// With `shifted`, each start moves at random within the entry's range, as an export does.
+void SystemAddTriggers(pugi::xml_node entry, SchedTask& task, bool shifted) {
     for (pugi::xml_node e = entry.child("TRIGGERS").child("TRIGGER"); e; e = e.next_sibling("TRIGGER")) {
-        ReadTriggerElement(e, task.Triggers().Add(), [entry](const QDateTime& start) {
+        ReadTriggerElement(e, task.Triggers().Add(), [entry, shifted](const QDateTime& start) {
+            if (!shifted)
+                return start;
             const std::int16_t range = CInt(Val(entry.attribute("StartTimeRandom").value()));
             return range >= 1 && start.isValid() ? start.addSecs(60LL * randomShift(range)) : start;
         });
@@ -245,8 +248,8 @@ int clsAdminTask::getSystemTaskIndex(const std::string& TaskName) {
 // many names, the caller's index of the list finds each entry.
 static SchedTaskPtr systemAddWith(SchedBridge& bridge, const ListDocument& doc, bool listExists,
                                   const std::string& TaskName, const std::string& strTaskName,
-                                  std::string& user, SecretString& pwd,
-                                  const ListEntryIndex* index = nullptr) {
+                                  std::string& user, SecretString& pwd, const ListEntryIndex* index = nullptr,
+                                  bool shifted = true) {
     const std::string systemName = strTaskName.empty() ? TaskName : strTaskName;
     bool suppressed = true;
     SchedTaskPtr task;
@@ -268,7 +271,7 @@ static SchedTaskPtr systemAddWith(SchedBridge& bridge, const ListDocument& doc, 
         step(suppressed, [&] { task->setWorkingDirectory(RequiredAttr(entry, "workingDirectory")); });
         step(suppressed, [&] { task->setParameters(RequiredAttr(entry, "commandLine")); });
         step(suppressed, [&] { SystemSetFlags(entry, *task); });
-        step(suppressed, [&] { SystemAddTriggers(entry, *task); });
+        step(suppressed, [&] { SystemAddTriggers(entry, *task, shifted); });
     }
     if (!user.empty()) {
         try {
@@ -428,7 +431,8 @@ void clsAdminTask::TaskBrioEdit(const std::string& TaskName, bool blnUpdateSyste
             } catch (const BrioError&) {
             }
         }
-        created = systemAddWith(*bridge, doc, exists, TaskName, temporary, user_, pwd_);
+        // The random shift belongs to the export: the copy shows and gives back the entry's own times.
+        created = systemAddWith(*bridge, doc, exists, TaskName, temporary, user_, pwd_, nullptr, false);
     }
     if (!created)
         throw BrioError(err::FileNotFound, "no existe el listado «" + ListFilePath().string() + "»");

@@ -26,6 +26,10 @@ AdminMenus::AdminMenus(QMenuBar* bar) : QObject(bar) {
         NamedItem(mnuTareas, "mnuTareasImportar", QStringLiteral("&Importar Tareas desde Window"));
     mnuTareasSep2 = NamedSeparator(mnuTareas, "mnuTareasSep2");
     mnuTareasReparar = NamedItem(mnuTareas, "mnuTareasReparar", QStringLiteral("&Reperar"));
+    mnuTareasSep3 = NamedSeparator(mnuTareas, "mnuTareasSep3");
+    mnuTareasEjecutar = NamedItem(mnuTareas, "mnuTareasEjecutar", QStringLiteral("E&jecutar ahora"));
+    mnuTareasHistorial =
+        NamedItem(mnuTareas, "mnuTareasHistorial", QStringLiteral("&Historial de ejecuciones"));
 
     mnuSeleccion = bar->addMenu(QStringLiteral("Seleción"));
     mnuSeleccion->setObjectName(QStringLiteral("mnuSeleccion"));

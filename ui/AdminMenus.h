@@ -27,6 +27,9 @@ public:
     QAction* mnuTareasImportar;
     QAction* mnuTareasSep2;
     QAction* mnuTareasReparar;
+    QAction* mnuTareasSep3;
+    QAction* mnuTareasEjecutar;  // the runner starts the current task now
+    QAction* mnuTareasHistorial; // the current task's last runs and their output
 
     QMenu* mnuSeleccion;
     SelectionMenu* mnuSeleccionOP;

@@ -44,12 +44,51 @@ void frmAdmin::mnuPopupEliminarWindow_Click() {
     if (!confirmed(this, question))
         return;
     // The list entry may be gone although the scheduler then failed: the view is reloaded in any case.
+    bool inStore = true;
+    RunReported(this, [&] {
+        std::unique_ptr<clsAdminTask> admin = NewAdminTask();
+        if (systemView) {
+            admin->RemoveSystemTask(name.toStdString());
+            return;
+        }
+        // An entry never exported has nothing in the store to delete: that is no failure.
+        inStore = admin->getSystemTaskIndex(name.toStdString()) >= 0;
+        admin->RemoveBrioTask(name.toStdString(), inStore);
+    });
+    RunReported(this, [&] { FillTaskList(systemView ? 1 : 0); });
+    if (!inStore)
+        MsgBox::show(this,
+                     QStringLiteral("La tarea [") + name +
+                         QStringLiteral("] no estaba en las tareas de WINDOWS: se ha eliminado solo del "
+                                        "listado de tareas de brio."),
+                     QStringLiteral("Información"), MsgIcon::Information, QMessageBox::Ok);
+}
+
+void frmAdmin::lvwTareas_DeleteKey() {
+    const NameList marked = GetCheckedTaskNames();
+    if (marked.empty()) {
+        // The current row, as the menu deletes it from the view shown: the list entry, or the system task.
+        if (IsBrioView())
+            mnuPopupEliminarBrio_Click();
+        else
+            mnuPopupEliminarWindow_Click();
+        return;
+    }
+    const bool systemView = !IsBrioView();
+    const QString count = QString::number(marked.size());
+    const QString question =
+        systemView
+            ? QStringLiteral("Las ") + count + QStringLiteral(" tareas marcadas serán eliminadas de WINDOWS")
+            : QStringLiteral("Las ") + count +
+                  QStringLiteral(" tareas marcadas serán eliminadas del listado de tareas de brio.");
+    if (!confirmed(this, question))
+        return;
     RunReported(this, [&] {
         std::unique_ptr<clsAdminTask> admin = NewAdminTask();
         if (systemView)
-            admin->RemoveSystemTask(name.toStdString());
+            admin->RemoveSystemTasks(marked);
         else
-            admin->RemoveBrioTask(name.toStdString(), true);
+            admin->RemoveBrioTasks(marked, false);
     });
     RunReported(this, [&] { FillTaskList(systemView ? 1 : 0); });
 }

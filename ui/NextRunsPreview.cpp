@@ -34,10 +34,4 @@ QString NextRunsPreview::Text(const Schedule& schedule, const ScheduleZone& zone
     return lines.join(QLatin1Char('\n'));
 }
 
-QString NextRunTip(const ScheduleEngine& engine, const SchedTriggers& triggers, std::int32_t flags,
-                   Instant after) {
-    const Schedule next = engine.Next(triggers, flags, after, 1);
-    return QStringLiteral("Próxima ejecución: ") + NextRunsPreview::Text(next, engine.Zone());
-}
-
 } // namespace brio

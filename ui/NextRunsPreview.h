@@ -35,9 +35,4 @@ private:
     const Clock& clock_;
 };
 
-// The system view's tooltip line of a task with these triggers and flags: "Próxima ejecución: 29/03/2026
-// 03:00:00", or the reason.
-QString NextRunTip(const ScheduleEngine& engine, const SchedTriggers& triggers, std::int32_t flags,
-                   Instant after);
-
 } // namespace brio

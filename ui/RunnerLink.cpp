@@ -1,5 +1,7 @@
 #include "RunnerLink.h"
 
+#include "BrioError.h"
+
 #include "RunnerControl.h"
 #include "RunnerStatus.h"
 #include "TaskStore.h"
@@ -25,6 +27,23 @@ void SetRunnerStoreFolder(const std::filesystem::path& folder) {
     storeFolder() = folder;
 }
 
+StateFolder RunnerStateFolder() {
+    return stateFolder();
+}
+
+std::optional<int> RunnerPid() {
+    return RunningRunner(stateFolder());
+}
+
+TaskState TaskRunState(const std::string& task) {
+    return stateFolder().Read(task);
+}
+
+QString HowToStartRunner() {
+    return QStringLiteral("inícielo con «systemctl start brioschedule-runner» o, en primer plano, con "
+                          "«brioschedule-runner»");
+}
+
 QString LastRunLine(const std::string& task) {
     const TaskState state = stateFolder().Read(task);
     if (!state.Last())
@@ -42,8 +61,25 @@ QString LastRunText(const std::string& task) {
     return state.Last() ? QString::fromStdString(RunText(*state.Last(), zone)) : QStringLiteral("Ninguna");
 }
 
-void AskRunnerToRun(const std::string& task) {
-    StartThroughRunner(stateFolder(), task, std::chrono::seconds(5));
+RunRequestAnswer AskRunnerToRun(const std::string& task) {
+    const QString name = QStringLiteral("«") + QString::fromStdString(task) + QStringLiteral("»");
+    const StateFolder state = stateFolder();
+    if (!RunningRunner(state))
+        return {false, QStringLiteral("El ejecutor no está en marcha: la tarea ") + name +
+                           QStringLiteral(" no se ha iniciado; ") + HowToStartRunner() + QStringLiteral(".")};
+    if (state.Read(task).running)
+        return {false, QStringLiteral("La tarea ") + name +
+                           QStringLiteral(" ya está en ejecución: no se inicia otra vez.")};
+    try {
+        const int pid = StartThroughRunner(state, task, std::chrono::seconds(5));
+        return {true, QStringLiteral("Se ha pedido al ejecutor (proceso %1) que inicie ").arg(pid) + name +
+                          QStringLiteral(".")};
+    } catch (const BrioError& e) {
+        // The runner went away or did not answer: its own words, without the error table's.
+        return {false, QStringLiteral("No se ha podido pedir que se inicie ") + name + QStringLiteral(": ") +
+                           QString::fromStdString(e.what()).section(QStringLiteral(": "), 1, -1) +
+                           QStringLiteral(".")};
+    }
 }
 
 } // namespace brio

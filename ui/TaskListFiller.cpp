@@ -1,6 +1,7 @@
 #include "TaskListFiller.h"
 
 #include "NextRunsPreview.h"
+#include "RunColumns.h"
 #include "RunnerLink.h"
 #include "TaskIconCache.h"
 #include "TaskListModel.h"
@@ -29,17 +30,30 @@ TaskListFiller::TaskListFiller(TaskListView* list, TaskListModel* model, TaskIco
     // The system view's tooltips tell the task's next start after the moment they are shown, and its last
     // run.
     model_->SetTooltipSource([this](int row) {
-        if (row < 0 || static_cast<std::size_t>(row) >= schedules_.size())
+        if (row < 0 || row >= model_->count())
             return QString();
-        const RowSchedule& s = schedules_[static_cast<std::size_t>(row)];
-        return SystemRowTip(s.triggers, s.flags);
+        const auto found = schedules_.constFind(model_->row(row).name);
+        if (found == schedules_.cend())
+            return QString();
+        return SystemRowTip(found->triggers, found->flags, runnerRunning_);
     });
     model_->SetTooltipExtra([](const QString& name) { return LastRunLine(name.toStdString()); });
 }
 
-QString TaskListFiller::SystemRowTip(const SchedTriggers& triggers, std::int32_t flags) const {
+namespace {
+const ScheduleEngine& hostEngine() {
     static const ScheduleEngine engine(ScheduleZone::Host());
-    return NextRunTip(engine, triggers, flags, clock_.Now());
+    return engine;
+}
+} // namespace
+
+QString TaskListFiller::SystemRowTip(const SchedTriggers& triggers, std::int32_t flags,
+                                     bool runnerRunning) const {
+    const Schedule next = hostEngine().Next(triggers, flags, clock_.Now(), 1);
+    QString tip = QStringLiteral("Próxima ejecución: ") + NextRunsPreview::Text(next, hostEngine().Zone());
+    if (!runnerRunning && !next.starts.empty())
+        tip += QStringLiteral(" (no se ejecutará: el ejecutor no está en marcha)");
+    return tip;
 }
 
 TaskRow TaskListFiller::MakeRow(const clsTarea& task, int icon) {
@@ -61,6 +75,7 @@ void TaskListFiller::Fill(clsAdminTask& admin, std::uint8_t view) {
     const QString previous = list_->CurrentText();
     model_->Clear();
     schedules_.clear();
+    model_->SetRunCellsSource({});
     images_->BeginFill();
 
     // What the system view's tooltips need is kept in the same pass.
@@ -71,7 +86,7 @@ void TaskListFiller::Fill(clsAdminTask& admin, std::uint8_t view) {
         std::vector<TaskRow> rows;
         rows.reserve(tasks.size());
         if (view != 0)
-            schedules_.reserve(tasks.size());
+            schedules_.reserve(static_cast<qsizetype>(tasks.size()));
         QSet<QString> seen;
         seen.reserve(static_cast<qsizetype>(tasks.size()));
         for (const clsTarea& task : tasks) {
@@ -83,7 +98,8 @@ void TaskListFiller::Fill(clsAdminTask& admin, std::uint8_t view) {
                 continue;
             rows.push_back(MakeRow(task, icon));
             if (view != 0)
-                schedules_.push_back(std::move(schedules.at(static_cast<std::size_t>(&task - tasks.data()))));
+                schedules_.insert(rows.back().name,
+                                  std::move(schedules.at(static_cast<std::size_t>(&task - tasks.data()))));
             const QString& key = rows.back().name;
             if (!key.isEmpty()) {
                 if (seen.contains(key))
@@ -91,6 +107,15 @@ void TaskListFiller::Fill(clsAdminTask& admin, std::uint8_t view) {
                 seen.insert(key);
             }
         }
+        if (view != 0)
+            model_->SetRunCellsSource([this](const QString& name) {
+                const auto found = schedules_.constFind(name);
+                const Schedule next = found == schedules_.cend()
+                                          ? Schedule{}
+                                          : hostEngine().Next(found->triggers, found->flags, clock_.Now(), 1);
+                return MakeRunCells(TaskRunState(name.toStdString()), next, runnerRunning_,
+                                    hostEngine().Zone());
+            });
         model_->AppendRows(std::move(rows));
         if (!previous.isEmpty()) {
             if (const int r = model_->RowOfKey(previous); r >= 0)

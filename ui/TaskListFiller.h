@@ -4,6 +4,7 @@
 #include "SchedTrigger.h"
 #include "clsTarea.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <cstdint>
@@ -31,8 +32,11 @@ public:
 
     // The row of one record with the given image.
     static TaskRow MakeRow(const clsTarea& task, int icon);
-    // The tooltip of a system view row: when a task of these triggers and flags starts next.
-    QString SystemRowTip(const SchedTriggers& triggers, std::int32_t flags) const;
+    // The tooltip of a system view row: when a task of these triggers and flags starts next; with no
+    // runner, marked as what would happen.
+    QString SystemRowTip(const SchedTriggers& triggers, std::int32_t flags, bool runnerRunning = true) const;
+    // Whether a runner works on the store: the next starts shown are then real ones.
+    void SetRunnerRunning(bool running) { runnerRunning_ = running; }
     // Every text the " Estado" column can show.
     static QStringList StateTexts();
 
@@ -48,7 +52,8 @@ private:
     TaskListModel* model_;
     TaskIconCache* images_;
     const Clock& clock_;
-    std::vector<RowSchedule> schedules_; // one for each row of the system view, in row order
+    QHash<QString, RowSchedule> schedules_; // the system view's rows, by name
+    bool runnerRunning_ = true;
 };
 
 } // namespace brio

@@ -8,7 +8,7 @@
 namespace brio {
 
 namespace {
-constexpr int kColumnTwips[] = {3000, 1000, 600, 10000};
+constexpr int kColumnTwips[] = {3000, 1000, 600, 10000, 2700, 2700, 1800};
 } // namespace
 
 TaskListModel::TaskListModel(const TaskIconCache* images, QObject* parent)
@@ -32,6 +32,12 @@ QString TaskListModel::HeaderText(int column) {
         return QStringLiteral(" Rnd ");
     case ColSchedule:
         return QStringLiteral(" Programación");
+    case ColNext:
+        return QStringLiteral("Próxima ejecución");
+    case ColLast:
+        return QStringLiteral("Última ejecución");
+    case ColResult:
+        return QStringLiteral("Resultado");
     default:
         return {};
     }
@@ -66,6 +72,12 @@ QVariant TaskListModel::data(const QModelIndex& index, int role) const {
             return r.rnd;
         case ColSchedule:
             return r.schedule;
+        case ColNext:
+            return runCells(index.row()).next;
+        case ColLast:
+            return runCells(index.row()).last;
+        case ColResult:
+            return runCells(index.row()).result;
         }
         break;
     case Qt::CheckStateRole:
@@ -106,7 +118,88 @@ void TaskListModel::Clear() {
     beginResetModel();
     rows_.clear();
     keys_.clear();
+    runCells_.clear();
     endResetModel();
+}
+
+void TaskListModel::SetRunCellsSource(std::function<RunCells(const QString& name)> source) {
+    runSource_ = std::move(source);
+    ForgetRunCells();
+}
+
+void TaskListModel::ForgetRunCells() {
+    runCells_.assign(rows_.size(), std::nullopt);
+    if (count() > 0)
+        emit dataChanged(index(0, ColNext), index(count() - 1, ColResult), {Qt::DisplayRole});
+}
+
+const RunCells& TaskListModel::runCells(int r) const {
+    static const RunCells none;
+    if (!runSource_ || r < 0 || r >= count())
+        return none;
+    if (runCells_.size() != rows_.size())
+        runCells_.resize(rows_.size());
+    std::optional<RunCells>& cells = runCells_[static_cast<std::size_t>(r)];
+    if (!cells)
+        cells = runSource_(row(r).name);
+    return *cells;
+}
+
+void TaskListModel::sort(int column, Qt::SortOrder order) {
+    if (column < ColNext || column > ColResult || count() < 2)
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> sorted(rows_.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i)
+        sorted[i] = static_cast<int>(i);
+    runCells_.resize(rows_.size());
+    // A row without a value goes last in either order.
+    std::stable_sort(sorted.begin(), sorted.end(), [&](int a, int b) {
+        const RunCells& x = runCells(a);
+        const RunCells& y = runCells(b);
+        bool noneX = false, noneY = false;
+        int c = 0;
+        if (column == ColResult) {
+            noneX = x.result.isEmpty();
+            noneY = y.result.isEmpty();
+            c = QString::localeAwareCompare(x.result, y.result);
+        } else {
+            const qint64 kx = column == ColNext ? x.nextKey : x.lastKey;
+            const qint64 ky = column == ColNext ? y.nextKey : y.lastKey;
+            noneX = kx == 0;
+            noneY = ky == 0;
+            c = kx < ky ? -1 : kx > ky ? 1 : 0;
+        }
+        if (noneX != noneY)
+            return noneY;
+        if (noneX)
+            return false;
+        return order == Qt::AscendingOrder ? c < 0 : c > 0;
+    });
+    std::vector<TaskRow> rows;
+    std::vector<std::optional<RunCells>> cells;
+    std::vector<int> newRow(rows_.size());
+    rows.reserve(rows_.size());
+    cells.reserve(rows_.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        const auto old = static_cast<std::size_t>(sorted[i]);
+        newRow[old] = static_cast<int>(i);
+        rows.push_back(std::move(rows_[old]));
+        cells.push_back(std::move(runCells_[old]));
+    }
+    rows_ = std::move(rows);
+    runCells_ = std::move(cells);
+    keys_.clear();
+    for (int r = 0; r < count(); ++r)
+        if (!rows_[static_cast<std::size_t>(r)].name.isEmpty())
+            keys_.insert(rows_[static_cast<std::size_t>(r)].name, r);
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& i : from)
+        to << index(newRow[static_cast<std::size_t>(i.row())], i.column());
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void TaskListModel::AppendRows(std::vector<TaskRow> rows) {

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace brio {
@@ -21,12 +22,23 @@ struct TaskRow {
     QString schedule; // " Programación"
 };
 
+// The runner's columns of one row of the system view, with the values they sort by.
+struct RunCells {
+    QString next;       // "Próxima ejecución"
+    QString last;       // "Última ejecución"
+    QString result;     // "Resultado"
+    qint64 nextKey = 0; // seconds since the epoch; 0 when there is none
+    qint64 lastKey = 0;
+};
+
 // The rows of lvwTareas: four columns, a check box on the first, rows keyed by task name.
 // Bulk changes reset the model or signal one range, so ten thousand rows change in one go.
 class TaskListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { ColName, ColState, ColRnd, ColSchedule, ColumnCount };
+    enum Column { ColName, ColState, ColRnd, ColSchedule, ColNext, ColLast, ColResult, ColumnCount };
+    // The four columns both views show; the runner's columns follow them in the system view only.
+    static constexpr int kDescribedColumns = 4;
 
     explicit TaskListModel(const TaskIconCache* images, QObject* parent = nullptr);
 
@@ -40,6 +52,14 @@ public:
     // The header text and the width in twips of each column.
     static QString HeaderText(int column);
     static int HeaderTwips(int column);
+
+    // The runner's columns of a row, asked for by name only when shown or sorted, then kept until
+    // ForgetRunCells; none: the columns stay empty.
+    void SetRunCellsSource(std::function<RunCells(const QString& name)> source);
+    // The runner recorded something: the columns are asked for again.
+    void ForgetRunCells();
+    // Sorts the rows by one of the runner's columns; the other columns keep the list's order.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     // Removes every row.
     void Clear();
@@ -68,6 +88,10 @@ public:
     }
 
 private:
+    const RunCells& runCells(int r) const;
+
+    std::function<RunCells(const QString& name)> runSource_;
+    mutable std::vector<std::optional<RunCells>> runCells_; // by row, filled when first asked for
     std::function<QString(int row)> tooltip_;
     std::function<QString(const QString& name)> tooltipExtra_;
     const TaskIconCache* images_;

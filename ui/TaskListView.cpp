@@ -6,8 +6,10 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -23,7 +25,7 @@ TaskListView::TaskListView(QWidget* parent) : QTreeView(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setIconSize(QSize(16, 16));
     setSortingEnabled(false);
-    header()->setStretchLastSection(false);
+    header()->setStretchLastSection(true); // the last column takes what the window gives
     header()->setSectionsMovable(false);
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
@@ -101,7 +103,54 @@ void TaskListView::keyPressEvent(QKeyEvent* event) {
         emit MenuKey();
         return;
     }
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && CurrentRow() >= 0) {
+        event->accept();
+        emit OpenRequested();
+        return;
+    }
+    if (plain && event->key() == Qt::Key_Delete) {
+        event->accept();
+        emit DeleteRequested();
+        return;
+    }
     QTreeView::keyPressEvent(event);
+}
+
+void TaskListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    QTreeView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && index.isValid() && CurrentRow() == index.row())
+        emit OpenRequested();
+}
+
+QString TaskListView::CellTip(const QModelIndex& index) const {
+    if (!index.isValid() || !model_)
+        return {};
+    const QString own = model_->data(index, Qt::ToolTipRole).toString();
+    const QString text = model_->data(index, Qt::DisplayRole).toString();
+    const QRect cell = visualRect(index);
+    // The text's room: the cell less its margins, and less the check box and icon on the first column.
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    int room = cell.width() - margin;
+    if (index.column() == TaskListModel::ColName)
+        room -= iconSize().width() + style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this) + margin;
+    if (text.isEmpty() || fontMetrics().horizontalAdvance(text) <= room)
+        return own;
+    return own.isEmpty() ? text : text + QLatin1Char('\n') + own;
+}
+
+bool TaskListView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = CellTip(indexAt(help->pos()));
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, viewport());
+        return true;
+    }
+    return QTreeView::viewportEvent(event);
 }
 
 void TaskListView::contextMenuEvent(QContextMenuEvent* event) {

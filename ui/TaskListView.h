@@ -29,18 +29,26 @@ public:
     void FitColumnTo(int column, const QStringList& texts);
     // Where a context menu opened from the keyboard appears: below the current row's text, on the screen.
     QPoint CurrentRowMenuPos() const;
+    // The tooltip of a cell: its whole text when the column shows it cut, then the row's own tooltip.
+    QString CellTip(const QModelIndex& index) const;
 
 signals:
     // A mouse button was released over the list: the button released and the modifiers held.
     void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint globalPos);
     // The context menu was asked for from the keyboard (the Menu key or Shift+F10).
     void MenuKey();
+    // Enter or a double click on a row: the row's properties are asked for.
+    void OpenRequested();
+    // The Delete key: the marked or current rows are to be deleted.
+    void DeleteRequested();
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     void applyColumnFits();

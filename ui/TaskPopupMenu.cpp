@@ -32,6 +32,8 @@ TaskPopupMenu::TaskPopupMenu(QWidget* parent) : QMenu(QStringLiteral("Popup"), p
         NamedItem(remove, "mnuPopupEliminarWindow", QStringLiteral("De Brio y de Window"));
     mnuPopupModificar = NamedItem(this, "mnuPopupModificar", QStringLiteral("&Modificar"));
     mnuPopupNuevaTarea = NamedItem(this, "mnuPopupNuevaTarea", QStringLiteral("Nueva tarea…"));
+    mnuPopupEjecutar = NamedItem(this, "mnuPopupEjecutar", QStringLiteral("E&jecutar ahora"));
+    mnuPopupHistorial = NamedItem(this, "mnuPopupHistorial", QStringLiteral("Histo&rial de ejecuciones"));
     mnuPopupSp1 = addSeparator();
     mnuPopupSp1->setObjectName(QStringLiteral("mnuPopupSp1"));
     mnuPopupCancelar = NamedItem(this, "mnuPopupCancelar", QStringLiteral("&Cancelar"));

@@ -25,6 +25,8 @@ public:
     QAction* mnuPopupEliminarWindow;
     QAction* mnuPopupModificar;
     QAction* mnuPopupNuevaTarea; // in the system view only
+    QAction* mnuPopupEjecutar;  // the runner starts the task now
+    QAction* mnuPopupHistorial; // the task's last runs and their output
     QAction* mnuPopupSp1;
     QAction* mnuPopupCancelar;
 };

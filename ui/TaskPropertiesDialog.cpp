@@ -5,6 +5,7 @@
 #include "CommandError.h"
 #include "MsgBox.h"
 #include "NextRunsPreview.h"
+#include "RunHistoryView.h"
 #include "RunnerLink.h"
 #include "TriggerEditor.h"
 
@@ -17,8 +18,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace brio {
 
@@ -81,9 +87,13 @@ TaskPropertiesDialog::TaskPropertiesDialog(SchedTask& task, QWidget* parent, con
     auto* main = new QVBoxLayout(this);
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabs"));
+    if (!standIn_) // made first: the task page's last run follows it
+        historyView = new RunHistoryView(RunnerStateFolder(), task.Name(), this);
     tabs->addTab(buildTaskPage(), QStringLiteral("Tarea"));
     tabs->addTab(buildSchedulePage(), QStringLiteral("Programación"));
     tabs->addTab(buildSettingsPage(), QStringLiteral("Configuración"));
+    if (historyView)
+        tabs->addTab(historyView, QStringLiteral("Historial"));
     main->addWidget(tabs);
 
     auto* buttons = new QHBoxLayout;
@@ -102,7 +112,6 @@ TaskPropertiesDialog::TaskPropertiesDialog(SchedTask& task, QWidget* parent, con
 
     refreshTriggerList();
     selectTrigger(triggers_.empty() ? -1 : 0);
-    connect(triggerEditor, &TriggerEditor::typeShown, this, [this] { fitToContent(); });
     connect(chkHabilitada, &QCheckBox::toggled, this, [this] { showNextRuns(); });
     showNextRuns();
     fitToContent();
@@ -115,12 +124,27 @@ void TaskPropertiesDialog::showNextRuns() {
 }
 
 void TaskPropertiesDialog::fitToContent() {
-    // The pages of the tabs take the size of the largest; the schedule page is measured as it is now.
-    for (QWidget* w = triggerEditor; w && w != this; w = w->parentWidget())
-        w->updateGeometry();
-    if (layout())
+    // Sized once, for the largest trigger type, so that a type change never moves the buttons; on a
+    // screen too low for that the trigger part scrolls instead.
+    const QSize editor = triggerEditor->LargestSizeHint();
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scrTrigger);
+    const auto relayout = [this] {
+        for (QWidget* w = scrTrigger; w && w != this; w = w->parentWidget())
+            w->updateGeometry();
+        layout()->invalidate();
         layout()->activate();
-    adjustSize();
+    };
+    scrTrigger->setMinimumSize(editor.width() + bar, editor.height());
+    relayout();
+    const QSize wanted = sizeHint();
+    scrTrigger->setMinimumHeight(std::min(editor.height(), 3 * fontMetrics().height()));
+    relayout();
+    QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    // The title bar and frame are the window manager's; their room is kept free as well.
+    const int frame = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 8;
+    const int room = screen ? screen->availableGeometry().height() - frame : wanted.height();
+    setMaximumHeight(std::max(minimumSizeHint().height(), room));
+    resize(wanted.width(), std::min(wanted.height(), maximumHeight()));
 }
 
 QWidget* TaskPropertiesDialog::buildTaskPage() {
@@ -160,15 +184,21 @@ QWidget* TaskPropertiesDialog::buildRunRow(QWidget* page) {
     layout->addWidget(lblUltimaEjecucion, 1);
     layout->addWidget(cmdEjecutarAhora);
     connect(cmdEjecutarAhora, &QPushButton::clicked, this, [this] { cmdEjecutarAhora_Click(); });
+    // The last run follows the runner's records while the dialog is open.
+    connect(historyView, &RunHistoryView::Reloaded, lblUltimaEjecucion,
+            [this] { lblUltimaEjecucion->setText(LastRunText(task_.Name())); });
     return row;
 }
 
 void TaskPropertiesDialog::cmdEjecutarAhora_Click() {
     // The runner takes the request within a second; the busy pointer shows while it is asked.
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    RunReported(this, [this] { AskRunnerToRun(task_.Name()); });
+    const RunRequestAnswer answer = AskRunnerToRun(task_.Name());
     QGuiApplication::restoreOverrideCursor();
-    lblUltimaEjecucion->setText(LastRunText(task_.Name()));
+    if (answer.asked)
+        lblUltimaEjecucion->setText(answer.text);
+    else
+        MsgBox::show(this, answer.text, QStringLiteral("Información"), MsgIcon::Exclamation, QMessageBox::Ok);
 }
 
 QWidget* TaskPropertiesDialog::buildSchedulePage() {
@@ -193,7 +223,13 @@ QWidget* TaskPropertiesDialog::buildSchedulePage() {
     layout->addWidget(lstProgramaciones);
     layout->addLayout(listButtons);
     layout->addWidget(lblProgramacion);
-    layout->addWidget(triggerEditor);
+    scrTrigger = new QScrollArea(page);
+    scrTrigger->setObjectName(QStringLiteral("scrTrigger"));
+    scrTrigger->setWidgetResizable(true);
+    scrTrigger->setFrameShape(QFrame::NoFrame);
+    scrTrigger->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scrTrigger->setWidget(triggerEditor);
+    layout->addWidget(scrTrigger, 1);
     nextRuns = new NextRunsPreview(page, clock_);
     layout->addWidget(nextRuns);
 

@@ -13,11 +13,13 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QScrollArea;
 class QTabWidget;
 
 namespace brio {
 
 class NextRunsPreview;
+class RunHistoryView;
 class TriggerEditor;
 
 // The task property dialog: program, arguments, working folder, enabled, the user the task runs as,
@@ -43,6 +45,7 @@ public:
     QPushButton* cmdEliminarProgramacion;
     QLabel* lblProgramacion; // the readable text of the trigger being edited
     TriggerEditor* triggerEditor;
+    QScrollArea* scrTrigger;   // holds the trigger editor; scrolls on a low screen
     NextRunsPreview* nextRuns; // "Próximas ejecuciones" of the task as edited
     // The task flags other than hidden and disabled, with their bits.
     std::vector<std::pair<std::int32_t, QCheckBox*>> chkFlags;
@@ -51,6 +54,7 @@ public:
     // The runner's last run of the task and "Ejecutar ahora"; none for the stand-in of a list entry.
     QLabel* lblUltimaEjecucion = nullptr;
     QPushButton* cmdEjecutarAhora = nullptr;
+    RunHistoryView* historyView = nullptr; // the "Historial" tab; none for the stand-in of a list entry
 
     // The state of "Habilitada" when Aceptar was pressed.
     bool ChosenEnabled() const noexcept { return chosenEnabled_; }
@@ -75,7 +79,7 @@ private:
     // The next starts of the task as the dialog shows it now: its triggers and the Habilitada box.
     void showNextRuns();
     void refuse(const QString& text, QWidget* focus);
-    // Fits the dialog to what it shows now, smaller as well as larger.
+    // Sizes the dialog once: room for every trigger type, never beyond the screen's available height.
     void fitToContent();
 
     SchedTask& task_;

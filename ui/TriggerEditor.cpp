@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QSpinBox>
 #include <QTimeEdit>
 #include <QVBoxLayout>
@@ -402,7 +403,24 @@ void TriggerEditor::load() {
 }
 
 void TriggerEditor::showType() {
-    const std::int32_t type = t_.TriggerType();
+    showPagesOf(t_.TriggerType());
+    emit typeShown();
+}
+
+QSize TriggerEditor::LargestSizeHint() {
+    QSize largest;
+    for (std::int32_t type = trigger::Once; type <= trigger::AtLogon; ++type) {
+        showPagesOf(type);
+        for (QLayout* l : findChildren<QLayout*>())
+            l->invalidate();
+        layout()->invalidate();
+        largest = largest.expandedTo(sizeHint());
+    }
+    showPagesOf(t_.TriggerType());
+    return largest;
+}
+
+void TriggerEditor::showPagesOf(std::int32_t type) {
     grpInicio->setEnabled(timed(type));
     grpRepetir->setEnabled(timed(type));
     pagDiaria->setVisible(type == trigger::Daily);
@@ -411,7 +429,6 @@ void TriggerEditor::showType() {
     grpDiasSemana->setVisible(type == trigger::Weekly || type == trigger::MonthlyDOW);
     grpDiasMes->setVisible(type == trigger::MonthlyDate);
     grpMeses->setVisible(type == trigger::MonthlyDate || type == trigger::MonthlyDOW);
-    emit typeShown();
 }
 
 void TriggerEditor::FillTypeDefaults(SchedTrigger& t, const QDate& today) {

@@ -53,6 +53,9 @@ public:
     // `today`.
     static void FillTypeDefaults(SchedTrigger& t, const QDate& today = LocalDay(HostClock().Now()));
 
+    // The room the editor needs for the largest set of controls of any type.
+    QSize LargestSizeHint();
+
 signals:
     void changed();
     // Another set of controls is shown (the type changed): the editor's size hint changed with it.
@@ -62,6 +65,7 @@ private:
     void buildControls();
     void load();
     void showType();
+    void showPagesOf(std::int32_t type);
     void edited();
     // The day-of-week and month bits of the type edited (weekly, or monthly by day of the week or date).
     std::int32_t daysOfWeek() const;

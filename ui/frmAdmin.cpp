@@ -4,6 +4,7 @@
 #include "AdminToolbar.h"
 #include "BusyCursor.h"
 #include "CommandError.h"
+#include "ListColumns.h"
 #include "MsgBox.h"
 #include "SelectionMarks.h"
 #include "SelectionMenu.h"
@@ -27,6 +28,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <iostream>
@@ -114,10 +116,12 @@ void frmAdmin::buildControls() {
     list_->FitColumnTo(TaskListModel::ColState, TaskListFiller::StateTexts());
 
     popup_ = new TaskPopupMenu(this);
+    buildRunnerParts();
 
     client->installEventFilter(this);
     const QSize clientSize = DesignClientSize();
-    resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height());
+    resize(clientSize.width(),
+           clientSize.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
 
 void frmAdmin::connectMenus() {
@@ -152,6 +156,8 @@ void frmAdmin::connectMenus() {
     connect(toolbar_, &AdminToolbar::ButtonClick, this, &frmAdmin::Toolbar1_ButtonClick);
     connect(list_, &TaskListView::MouseUp, this, &frmAdmin::lvwTareas_MouseUp);
     connect(list_, &TaskListView::MenuKey, this, &frmAdmin::lvwTareas_MenuKey);
+    connect(list_, &TaskListView::OpenRequested, this, [this] { mnuTareasModificar_Click(); });
+    connect(list_, &TaskListView::DeleteRequested, this, [this] { lvwTareas_DeleteKey(); });
     // cmdCerrar has no action.
 }
 
@@ -259,6 +265,7 @@ void frmAdmin::ShowSchedulerWarnings(const std::vector<std::string>& warnings) {
 void frmAdmin::FillTaskList(const std::uint8_t& view) {
     std::unique_ptr<clsAdminTask> admin = NewAdminTask();
     filler_->Fill(*admin, view);
+    columns_->Refilled();
     if (view != 0)
         ShowSchedulerWarnings(admin->SchedulerWarnings());
     if (view == 0) {
@@ -285,6 +292,7 @@ void frmAdmin::SwitchView(std::uint8_t view) {
         m.mnuTareasRangoTiempo->setEnabled(!system);
         toolbar_->Button(QLatin1String(AdminToolbar::kExportar))->setEnabled(!system);
         m.mnuTareasModificar->setEnabled(true);
+        columns_->ShowView(system);
         FillTaskList(view);
     });
 }
@@ -360,6 +368,7 @@ bool frmAdmin::PreparePopup() {
     if (model_->count() == 0 || list_->CurrentRow() < 0)
         return false;
     popup_->Prepare(list_->CurrentText(), IsBrioView());
+    UpdateRunItems();
     return true;
 }
 

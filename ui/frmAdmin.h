@@ -19,6 +19,10 @@ namespace brio {
 
 class AdminMenus;
 class AdminToolbar;
+class ListColumns;
+class RunFeedback;
+class RunnerStatusLine;
+class RunnerWatch;
 class TaskIconCache;
 class TaskListFiller;
 class TaskListModel;
@@ -74,6 +78,10 @@ public:
     TaskPopupMenu* mnuPopup() const { return popup_; }
     QWidget* pctBotones() const { return bottom_; }
     QPushButton* cmdCerrar() const { return close_; }
+    // The runner's part of the window: its status line, its columns, its watch.
+    RunnerStatusLine* lblEjecutor() const { return runnerLine_; }
+    ListColumns& Columns() const { return *columns_; }
+    RunnerWatch& Runner() const { return *runner_; }
     TaskIconCache& ImageList1() const { return *images_; }
     const std::filesystem::path& ProgramFolder() const { return programFolder_; }
     // The account entered through the account dialog; empty until one is accepted.
@@ -110,6 +118,8 @@ private:
     void mnuPopupDeshabilitarTodas_Click();
     void mnuPopupEliminarBrio_Click();
     void mnuPopupEliminarWindow_Click();
+    // The Delete key: the marked rows, else the current one, from what the view shows, after the question.
+    void lvwTareas_DeleteKey();
     void mnuPopupModificar_Click();
     void mnuTareasModificar_Click();
     void mnuTareasRangoTiempo_Click();
@@ -117,6 +127,11 @@ private:
     void mnuTareasExportar_Click();
     void mnuTareasReparar_Click();
     void mnuTareasNueva_Click(); // NewTaskCommands.cpp
+    // The runner's commands (RunCommands.cpp): start the current task now, and what they can act on.
+    void mnuTareasEjecutar_Click();
+    void mnuTareasHistorial_Click();
+    void UpdateRunItems();
+    void buildRunnerParts();
     void SetTaskEnabled(const std::string& TaskName, bool blnEnabled);
     void SetCheckedTasksEnabled(bool blnEnabled);
     void ImportCheckedTasks();
@@ -151,6 +166,10 @@ private:
     QWidget* bottom_ = nullptr;
     QPushButton* close_ = nullptr;
     std::unique_ptr<TaskIconCache> images_;
+    RunnerWatch* runner_ = nullptr;
+    RunnerStatusLine* runnerLine_ = nullptr;
+    RunFeedback* runFeedback_ = nullptr;
+    ListColumns* columns_ = nullptr;
     std::unique_ptr<TaskListFiller> filler_;
     // The task property dialog the scheduler shows; registered for the window's life.
     std::unique_ptr<TaskPropertiesEditor> editor_;

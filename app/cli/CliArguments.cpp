@@ -1,6 +1,7 @@
 #include "CliArguments.h"
 
 #include "NextCommand.h"
+#include "TaskState.h"
 
 #include <algorithm>
 #include <array>
@@ -20,7 +21,7 @@ struct CommandRule {
     bool onlyReads; // writes nothing in the program folder
 };
 
-constexpr std::array<CommandRule, 18> kRules{{
+constexpr std::array<CommandRule, 19> kRules{{
     {"list", "system all json ", false, 0, 0, true},
     {"next", "system count after json ", false, 1, 1, true},
     {"show", "system json ", false, 1, 1, true},
@@ -39,6 +40,7 @@ constexpr std::array<CommandRule, 18> kRules{{
     {"status", "json ", false, 0, 0, true},
     {"create", "user program args folder trigger flag disabled replace import from-json ", false, 0, 1, false},
     {"edit", "system ", false, 1, 1, false},
+    {"log", "run ", false, 1, 1, true},
 }};
 
 // The options of create that take a value, and where each goes.
@@ -127,6 +129,17 @@ CliArguments ParseArguments(const std::vector<std::string>& args) {
             if (value->empty())
                 throw UsageError("el usuario de --user está vacío");
             result.user = *value;
+        } else if (name == "run") {
+            if (!value) {
+                if (i + 1 >= args.size())
+                    throw UsageError("falta el número después de --run");
+                value = args[++i];
+            }
+            const bool digits = !value->empty() && value->size() <= 2 &&
+                                value->find_first_not_of("0123456789") == std::string::npos;
+            result.run = digits ? std::stoi(*value) : 0;
+            if (result.run < 1 || result.run > static_cast<int>(brio::TaskState::kMaxRuns))
+                throw UsageError("número no válido en --run: «" + *value + "» (de 1 a 50)");
         } else if (name == "count" || name == "after") {
             if (!value) {
                 if (i + 1 >= args.size())
@@ -259,6 +272,8 @@ std::string HelpText() {
            "--json\n"
            "  edit [--system] NOMBRE                edita el JSON de la tarea con VISUAL, EDITOR o "
            "sensible-editor\n"
+           "  log NOMBRE [--run N]                  la salida de la última ejecución (o de la N-ésima "
+           "contando hacia atrás)\n"
            "\n"
            "Opciones:\n"
            "  --json           un documento JSON en lugar de líneas separadas por tabuladores\n"

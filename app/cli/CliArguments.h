@@ -26,6 +26,7 @@ struct CliArguments {
     std::string minutes;             // range: the minutes as typed
     int count = 5;                   // next --count N: how many starts, 1 to 10000
     std::string after;               // next --after yyyy-MM-ddTHH:mm[:ss]: local wall time; empty: now
+    int run = 1;                     // log --run N: the Nth run counting back from the last, 1 the last
     std::vector<std::string> names;  // the task names, in the order given
     // create: the new task's fields as given; each optional one left out keeps a new task's value.
     std::optional<std::string> program, arguments, folder, fromJson;

@@ -3,6 +3,8 @@
 #include "TaskTable.h"
 
 #include "BrioError.h"
+#include "ControlEscaper.h"
+#include "RunLogTail.h"
 #include "RunnerControl.h"
 #include "RunnerStatus.h"
 #include "TaskStore.h"
@@ -11,6 +13,9 @@
 #include <QJsonDocument>
 
 #include <filesystem>
+#include <iostream>
+
+#include <unistd.h>
 
 namespace brio::cli {
 
@@ -42,22 +47,34 @@ void writeJson(std::ostream& out, const QJsonDocument& document) {
     out << document.toJson(QJsonDocument::Indented).toStdString();
 }
 
-int runTask(const std::string& name, std::ostream& out) {
+int runTask(const std::string& name, std::ostream& out, std::ostream& err) {
     const std::filesystem::path store = TaskStore::DefaultFolder();
     const std::string task = storedName(store, name);
     if (task.empty())
         throw BrioError(err::SubscriptOutOfRange, "no existe la tarea " + inQuotes(name));
-    const int pid = StartThroughRunner(StateFolder(StateFolder::For(store)), task, kPickupWait);
+    const StateFolder state(StateFolder::For(store));
+    if (!RunningRunner(state)) {
+        err << "El ejecutor no está en marcha: la tarea " << inQuotes(task)
+            << " no se ha iniciado; inícielo con «systemctl start brioschedule-runner» o, en primer plano, "
+               "con "
+               "«brioschedule-runner».\n";
+        return 1;
+    }
+    // The runner would only record the start as skipped: nothing is asked.
+    if (const TaskState now = state.Read(task); now.running) {
+        err << "La tarea " << inQuotes(task) << " ya está en ejecución desde "
+            << WallText(now.running->start, ScheduleZone::Host()) << "; no se inicia otra vez.\n";
+        return 1;
+    }
+    const int pid = StartThroughRunner(state, task, kPickupWait);
     out << "Se ha pedido al ejecutor (proceso " << pid << ") que inicie " << inQuotes(task) << ".\n";
     return 0;
 }
 
-int history(const std::string& name, bool json, std::ostream& out) {
-    const std::filesystem::path store = TaskStore::DefaultFolder();
-    const StateFolder state(StateFolder::For(store));
-    std::string task = storedName(store, name);
+// The task's recorded state; a task deleted after its runs still has its history.
+TaskState recordedState(const StateFolder& state, const std::string& name, std::string& task) {
+    task = storedName(TaskStore::DefaultFolder(), name);
     if (task.empty()) {
-        // A task deleted after its runs still has its history.
         for (const std::string& recorded : state.Names())
             if (recorded == name)
                 task = recorded;
@@ -65,9 +82,16 @@ int history(const std::string& name, bool json, std::ostream& out) {
             throw BrioError(err::SubscriptOutOfRange, "no existe la tarea " + inQuotes(name));
     }
     std::string problem;
-    const TaskState runs = state.Read(task, &problem);
+    TaskState runs = state.Read(task, &problem);
     if (!problem.empty())
         throw BrioError(err::PathFileAccess, problem);
+    return runs;
+}
+
+int history(const std::string& name, bool json, std::ostream& out) {
+    const StateFolder state(StateFolder::For(TaskStore::DefaultFolder()));
+    std::string task;
+    const TaskState runs = recordedState(state, name, task);
     const ScheduleZone zone = ScheduleZone::Host();
     if (json) {
         QJsonArray items;
@@ -76,6 +100,7 @@ int history(const std::string& name, bool json, std::ostream& out) {
         writeJson(out, QJsonDocument(items));
         return 0;
     }
+    out << "Inicio\tFin\tResultado\tCódigo o señal\tMotivo\tRegistro\n";
     for (auto it = runs.runs.rbegin(); it != runs.runs.rend(); ++it) {
         const RunRecord& run = *it;
         const std::string ended = run.exitCode ? "código " + std::to_string(*run.exitCode)
@@ -121,6 +146,7 @@ int status(bool json, std::ostream& out) {
             << '\n';
     else
         out << "No hay ningún ejecutor en marcha sobre " << inQuotes(status.store.string()) << '\n';
+    out << "Nombre\tResultado\tÚltimo inicio\tPróximo inicio\tEn ejecución\tProblema\n";
     for (const TaskStatus& task : status.tasks) {
         const RunRecord* last = task.state.Last();
         out << Cell(task.name) << '\t' << (last ? Cell(last->result) : "-") << '\t'
@@ -131,11 +157,47 @@ int status(bool json, std::ostream& out) {
     return 0;
 }
 
+// The output of a run, the last one or the `back`th counting back (a run still going counts as the
+// last); only the log's last MiB.
+int runLog(const std::string& name, int back, std::ostream& out, std::ostream& err) {
+    const StateFolder state(StateFolder::For(TaskStore::DefaultFolder()));
+    std::string task;
+    const TaskState runs = recordedState(state, name, task);
+    std::vector<std::string> logs; // newest first
+    if (runs.running)
+        logs.push_back(runs.running->log);
+    for (auto it = runs.runs.rbegin(); it != runs.runs.rend(); ++it)
+        logs.push_back(it->log);
+    if (logs.empty())
+        throw BrioError(err::SubscriptOutOfRange,
+                        "la tarea " + inQuotes(task) + " no tiene ninguna ejecución anotada");
+    if (static_cast<std::size_t>(back) > logs.size())
+        throw BrioError(err::SubscriptOutOfRange, "la tarea " + inQuotes(task) + " tiene " +
+                                                      std::to_string(logs.size()) + " ejecuciones anotadas");
+    const std::string& log = logs[static_cast<std::size_t>(back) - 1];
+    if (log.empty())
+        throw BrioError(err::FileNotFound,
+                        "esa ejecución de " + inQuotes(task) + " no tiene registro de salida");
+    const RunLogTail tail = ReadRunLogTail(log);
+    if (tail.cut)
+        err << "(solo el último MiB de una salida de " << tail.size << " bytes)\n";
+    // On a terminal a program's escape sequences are shown, not obeyed.
+    if (::isatty(STDOUT_FILENO) && &out == &std::cout) {
+        ControlEscaper escaped(out.rdbuf());
+        std::ostream(&escaped) << tail.text << std::flush;
+    } else {
+        out << tail.text;
+    }
+    return 0;
+}
+
 } // namespace
 
-int RunnerCommand(const CliArguments& args, std::ostream& out, std::ostream&) {
+int RunnerCommand(const CliArguments& args, std::ostream& out, std::ostream& err) {
     if (args.command == "run")
-        return runTask(args.names.front(), out);
+        return runTask(args.names.front(), out, err);
+    if (args.command == "log")
+        return runLog(args.names.front(), args.run, out, err);
     if (args.command == "history")
         return history(args.names.front(), args.json, out);
     return status(args.json, out);

@@ -88,19 +88,22 @@ TEST_F(DeleteCommandTest, AnEmptyListOrNoCurrentRowDoesNothing) {
     EXPECT_TRUE(Listed("Copia"));
 }
 
-TEST_F(DeleteCommandTest, AFailureHalfWayIsReportedAndTheViewShowsWhatWasDone) {
-    // The list entry goes, then the scheduler has no task of that name.
+TEST_F(DeleteCommandTest, FromBothPlacesAnEntryNeverExportedLeavesTheListAndSaysSoWithoutAnError) {
     WriteList({{.name = "Copia"}, {.name = "Cierre"}});
+    AddSystemTask("Otra", "/bin/true");
     Open();
     Select("Copia");
     MsgBox::queueAnswer(QMessageBox::Yes);
     popup().mnuPopupEliminarWindow->trigger();
     const auto shown = TakeShown();
     ASSERT_EQ(shown.size(), 2);
-    EXPECT_TRUE(shown[1].text.startsWith("Error 9 (")) << shown[1].text.toStdString();
-    EXPECT_TRUE(shown[1].text.contains(QString::fromUtf8("«Copia»"))) << shown[1].text.toStdString();
-    EXPECT_EQ(shown[1].icon, MsgIcon::Critical);
+    EXPECT_EQ(shown[1].text, "La tarea [Copia] no estaba en las tareas de WINDOWS: se ha eliminado solo del "
+                             "listado de tareas de brio.");
+    EXPECT_EQ(shown[1].title, "Información");
+    EXPECT_EQ(shown[1].icon, MsgIcon::Information);
+    EXPECT_FALSE(Listed("Copia"));
     EXPECT_EQ(Names(), std::vector<std::string>{"Cierre"});
+    EXPECT_EQ(StoreNames(), std::vector<std::string>{"Otra"});
 }
 
 } // namespace

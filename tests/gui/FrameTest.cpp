@@ -68,7 +68,10 @@ TEST_F(FrameTest, MenuTreeHasTheCaptionsAccessKeysShortcutsAndHiddenItems) {
                                                      {"&Exportar Tareas a Window", true, ""},
                                                      {"&Importar Tareas desde Window", true, ""},
                                                      {"-", true, ""},
-                                                     {"&Reperar", true, ""}}));
+                                                     {"&Reperar", true, ""},
+                                                     {"-", true, ""},
+                                                     {"E&jecutar ahora", true, ""},
+                                                     {"&Historial de ejecuciones", true, ""}}));
     EXPECT_EQ(items(m.mnuSeleccion),
               (std::vector<Item>{{"M&arcar/Desmarcar Todas", true, "Ctrl+E"}, {"-", false, ""}}));
     EXPECT_FALSE(SelectionEntry(0)->isChecked());
@@ -87,6 +90,8 @@ TEST_F(FrameTest, MenuTreeHasTheCaptionsAccessKeysShortcutsAndHiddenItems) {
                                                {"&Eliminar", true, ""},
                                                {"&Modificar", true, ""},
                                                {"Nueva tarea…", true, ""},
+                                               {"E&jecutar ahora", true, ""},
+                                               {"Histo&rial de ejecuciones", true, ""},
                                                {"-", true, ""},
                                                {"&Cancelar", true, ""}}));
     EXPECT_EQ(items(popup->mnuPopupHabilitar->menu()),

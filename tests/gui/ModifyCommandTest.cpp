@@ -5,10 +5,14 @@
 #include "TaskPopupMenu.h"
 #include "TaskPropertiesDialog.h"
 #include "TriggerEditor.h"
+#include "clsAdminTask.h"
+
+#include <pugixml.hpp>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -112,6 +116,92 @@ TEST_F(ModifyCommandTest, InTheListFileViewTheDialogEditsTheEntryThroughATempora
     Modify();
     ASSERT_TRUE(cancel.ran());
     EXPECT_EQ(ListText(), before);
+    EXPECT_TRUE(StoreNames().empty());
+}
+
+// Every attribute of an entry, its configuration and its triggers, as "element.attribute=value" lines.
+std::vector<std::string> EntryValues(const std::string& listText, const std::string& name) {
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_string(listText.c_str()));
+    std::vector<std::string> values;
+    const pugi::xml_node entry = doc.child("TAREAS").find_child_by_attribute("TAREA", "name", name.c_str());
+    int element = 0;
+    for (pugi::xml_node node = entry; node; node = node == entry ? node.first_child() : node.next_sibling()) {
+        if (std::string_view(node.name()) == "TRIGGERS")
+            node = node.first_child();
+        if (!node)
+            break;
+        for (const pugi::xml_attribute a : node.attributes())
+            values.push_back(std::to_string(element) + node.name() + "." + a.name() + "=" + a.value());
+        ++element;
+    }
+    std::sort(values.begin(), values.end());
+    return values;
+}
+
+TEST_F(ModifyCommandTest, AcceptingAnEntryUnchangedLeavesEveryValueAsItWasDespiteItsRandomRange) {
+    // Entries made the program's own way: scheduler tasks imported, then given a random range.
+    struct Case {
+        const char* name;
+        std::int32_t type;
+    };
+    const Case cases[] = {{"Una vez", trigger::Once},
+                          {"Diaria", trigger::Daily},
+                          {"Semanal", trigger::Weekly},
+                          {"Mensual", trigger::MonthlyDate},
+                          {"Mensual semana", trigger::MonthlyDOW}};
+    NameList names;
+    for (const Case& c : cases) {
+        AddSystemTask(c.name, "/bin/true");
+        TaskStore store(store_.path());
+        store.Refresh();
+        SchedTaskPtr task = store.Item(c.name);
+        for (int hour : {2, 14}) { // two triggers of the type, at 2:00 and 14:00
+            SchedTrigger& t = task->Triggers().Add();
+            t.setTriggerType(c.type);
+            t.setBeginDay(MakeDate(2026, 12, 1));
+            t.setStartTime(MakeDate(2026, 12, 1, hour, 0));
+            t.setWeekly_DaysOfTheWeek(2);
+            t.setMonthlyDate_Day(1);
+            t.setMonthlyDate_Months(4095);
+            t.setMonthlyDOW_DaysOfTheWeek(2);
+            t.setMonthlyDOW_Months(4095);
+            t.setMonthlyDOW_Week(5);
+        }
+        task->Save();
+        names.push_back(c.name);
+    }
+    {
+        clsAdminTask admin(home_.path(), MakeTaskStoreFactory(store_.path()));
+        WriteText(home_ / AdminListFile::kListFileName, "<TAREAS briopath=\"\"></TAREAS>");
+        admin.Import(names);
+        admin.XMLRandomTime(names, 15);
+        admin.RemoveSystemTasks(names);
+    }
+    Open();
+    AccountPrompt::queueAccount(kUser, kPassword);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string before = ListText();
+        ASSERT_EQ(Attr(c.name, "StartTimeRandom"), "15");
+        // Twice: the dialog shows the stored times, and the second showing finds them unchanged too.
+        for (int round = 0; round < 2; ++round) {
+            Select(c.name);
+            QStringList shown;
+            WhenModal<TaskPropertiesDialog> accept([&](TaskPropertiesDialog* d) {
+                for (int i = 0; i < d->lstProgramaciones->count(); ++i)
+                    shown << d->lstProgramaciones->item(i)->text();
+                QTest::mouseClick(d->cmdAceptar, Qt::LeftButton);
+            });
+            Modify();
+            ASSERT_TRUE(accept.ran());
+            ASSERT_EQ(shown.size(), 2);
+            EXPECT_TRUE(shown[0].contains("2:00")) << shown[0].toStdString();
+            EXPECT_TRUE(shown[1].contains("14:00")) << shown[1].toStdString();
+            EXPECT_EQ(EntryValues(ListText(), c.name), EntryValues(before, c.name));
+        }
+        EXPECT_TRUE(TakeShown().isEmpty());
+    }
     EXPECT_TRUE(StoreNames().empty());
 }
 

@@ -88,7 +88,9 @@ TEST_F(NextRunsTest, SystemViewRowsTellTheirNextStartInTheirTooltip) {
     const auto tip = [&](int row, int column) {
         return model.data(model.index(row, column), Qt::ToolTipRole).toString().toStdString();
     };
-    EXPECT_EQ(tip(0, TaskListModel::ColName), "Próxima ejecución: 01/03/2030 08:00:00");
+    // No runner runs: the start is what would happen.
+    EXPECT_EQ(tip(0, TaskListModel::ColName),
+              "Próxima ejecución: 01/03/2030 08:00:00 (no se ejecutará: el ejecutor no está en marcha)");
     EXPECT_EQ(tip(0, TaskListModel::ColSchedule), tip(0, TaskListModel::ColName));
     EXPECT_EQ(tip(1, TaskListModel::ColName), "Próxima ejecución: Deshabilitada");
     EXPECT_EQ(tip(2, TaskListModel::ColName), "Próxima ejecución: Sin desencadenadores");

@@ -64,7 +64,9 @@ TEST_F(RunnerLinkTest, EjecutarAhoraAsksTheRunningRunnerAndSaysWhenNoneRuns) {
     QTest::mouseClick(dialog.cmdEjecutarAhora, Qt::LeftButton);
     QList<MsgBox::Shown> shown = TakeShown();
     ASSERT_EQ(shown.size(), 1);
-    EXPECT_TRUE(shown[0].text.contains("no hay ningún ejecutor en marcha")) << shown[0].text.toStdString();
+    EXPECT_TRUE(shown[0].text.startsWith("El ejecutor no está en marcha: la tarea «Copia» no se ha iniciado"))
+        << shown[0].text.toStdString();
+    EXPECT_FALSE(shown[0].text.contains("Variable de objeto"));
 
     // A runner of this state folder: this test holds its lock and takes its requests.
     RunnerLock lock(state_);

@@ -1,8 +1,16 @@
 // Opens the main window on the demo of scripts/run and saves pictures of it:
 // lista.png (the list-file view), sistema.png (the system view), menu.png (the whole screen with the
-// context menu open) and dialogo.png (the task property dialog). Usage: brio_screenshot <folder>
+// context menu open), dialogo.png (the task property dialog), sin-ejecutor.png and ejecutor.png (the
+// system view with its runner columns and status line, without and with the real runner running) and
+// historial.png (a task's run history). Usage: brio_screenshot <folder>
 #include "DemoFolder.h"
 #include "MsgBox.h"
+#include "RunHistoryDialog.h"
+#include "RunHistoryView.h"
+#include "RunnerLink.h"
+#include "RunnerStatusLine.h"
+#include "RunnerWatch.h"
+#include "StateFolder.h"
 #include "TaskListModel.h"
 #include "TaskListView.h"
 #include "TaskPopupMenu.h"
@@ -14,10 +22,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QScreen>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 
 namespace {
@@ -76,6 +87,64 @@ int main(int argc, char* argv[]) {
     wait(400);
     ok = dialog.grab().save(out + "/dialogo.png") && ok;
     dialog.hide();
+
+    // Runs as the runner's state code records them, with their output.
+    brio::SetRunnerStoreFolder(tasks);
+    const brio::StateFolder state(brio::StateFolder::For(tasks));
+    state.Ensure();
+    const auto at = [](int day, int hour) {
+        return std::chrono::sys_days(std::chrono::year(2026) / 12 / day) + std::chrono::hours(hour);
+    };
+    const auto log = [&](const std::string& name, const std::string& text) {
+        const std::filesystem::path file = state.Folder() / (name + ".log");
+        std::ofstream(file) << text;
+        return file.string();
+    };
+    brio::TaskState cierre;
+    cierre.Add({at(7, 2),
+                at(7, 2) + std::chrono::seconds(74),
+                "ok",
+                0,
+                {},
+                "Terminó correctamente",
+                log("cierre1", "Cierre del día 06/12/2026\nAsientos: 1.204\nCorrecto.\n")});
+    cierre.Add({at(8, 2),
+                at(8, 2) + std::chrono::seconds(12),
+                "error",
+                3,
+                {},
+                "Terminó con el código 3",
+                log("cierre2", "Cierre del día 07/12/2026\nERROR: la base de datos no responde\n")});
+    state.Write("Cierre diario", cierre);
+    brio::TaskState copia;
+    copia.Add({at(6, 3), {}, "missed", {}, {}, "El ejecutor no estaba en marcha", ""});
+    state.Write("Copia de seguridad", copia);
+
+    window.mnuVerActualizar_Click();
+    window.Runner().CheckNow();
+    window.resize(1300, 420);
+    wait(400);
+    ok = window.grab().save(out + "/sin-ejecutor.png") && ok;
+
+    QProcess runner;
+    runner.setProgram(QStringLiteral(BRIO_RUNNER_PATH));
+    runner.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    runner.start();
+    for (int i = 0; i < 50 && window.lblEjecutor()->Warning(); ++i) {
+        window.Runner().CheckNow();
+        wait(100);
+    }
+    wait(1500); // the runner writes each task's next start
+    ok = window.grab().save(out + "/ejecutor.png") && ok;
+
+    brio::RunHistoryDialog history("Cierre diario", &window);
+    history.show();
+    history.history->tblEjecuciones->setCurrentCell(0, 0);
+    wait(400);
+    ok = history.grab().save(out + "/historial.png") && ok;
+    history.hide();
+    runner.terminate();
+    runner.waitForFinished(5000);
     for (const brio::MsgBox::Shown& shown : brio::MsgBox::log())
         std::cerr << "mensaje: " << shown.text.toStdString() << '\n';
     std::cout << (ok ? "capturas en " : "no se pudieron guardar las capturas en ") << out.toStdString()

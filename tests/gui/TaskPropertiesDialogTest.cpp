@@ -8,10 +8,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimeEdit>
@@ -196,7 +198,7 @@ TEST_F(TaskPropertiesDialogTest, ValuesTheTypeCannotHoldAreRefusedAndNeverStored
 }
 
 // Another type starts from the begin day (Tuesday 08/12/2026): never "ningún día" or "(semana 0)".
-TEST_F(TaskPropertiesDialogTest, ChoosingATypeFillsSoundDefaultsAndTheDialogFitsIt) {
+TEST_F(TaskPropertiesDialogTest, ChoosingATypeFillsSoundDefaultsAndTheDialogKeepsItsSizeWithinTheScreen) {
     struct Case {
         std::int32_t type;
         const char* text;
@@ -207,22 +209,31 @@ TEST_F(TaskPropertiesDialogTest, ChoosingATypeFillsSoundDefaultsAndTheDialogFits
         {trigger::MonthlyDOW, "A las 2:00 el primer mar de cada mes, a partir del 08/12/2026"},
         {trigger::Once, "A las 2:00 el 08/12/2026"},
     };
+    // The test screen is low (600 pixels here): the dialog's buttons must stay on it.
+    const int available = QGuiApplication::primaryScreen()->availableGeometry().height();
     TaskPropertiesDialog d(*task_);
+    d.show();
+    d.tabs->setCurrentIndex(1);
     TriggerEditor& e = *d.triggerEditor;
     const QSize daily = d.size();
+    EXPECT_LE(d.height(), available);
     for (const Case& c : cases) {
         e.cboTipo->setCurrentIndex(e.cboTipo->findData(c.type));
+        QApplication::processEvents();
         EXPECT_EQ(d.lblProgramacion->text(), QString::fromUtf8(c.text)) << c.type;
         EXPECT_TRUE(TriggerEditor::Validate(e.trigger()).isEmpty()) << c.type;
         if (c.type == trigger::MonthlyDOW) {
             EXPECT_EQ(e.cboSemana->currentText(), "primer");
-            EXPECT_GT(d.height(), daily.height()) << "the monthly controls are shown whole";
         }
+        EXPECT_EQ(d.size(), daily) << c.type;
+        EXPECT_LE(d.cmdAceptar->geometry().bottom(), d.height()) << c.type;
+        // The editor is never squeezed: what does not fit scrolls.
+        EXPECT_GE(e.height(), e.minimumSizeHint().height()) << c.type;
         // An end date never set shows the start date.
         EXPECT_EQ(e.dteFin->date(), QDate(2026, 12, 8));
     }
     e.cboTipo->setCurrentIndex(e.cboTipo->findData(trigger::Daily));
-    EXPECT_EQ(d.size(), daily) << "and shrinks back";
+    EXPECT_EQ(d.size(), daily);
     ASSERT_TRUE(Accept(d));
     EXPECT_EQ(task_->Triggers().Item(1).Daily_Interval(), 1);
 }

@@ -7,6 +7,7 @@
 #include "TaskStore.h"
 
 #include <QAction>
+#include <QSettings>
 
 namespace brio::test {
 
@@ -47,10 +48,14 @@ std::string ListEntryXml(const ListEntry& e) {
     return xml;
 }
 
-WindowTest::WindowTest() : drives_("BRIOSCHEDULE_DRIVES", "C:=" + drive_.path().string()) {}
+WindowTest::WindowTest()
+    : drives_("BRIOSCHEDULE_DRIVES", "C:=" + drive_.path().string()),
+      stateEnv_("BRIOSCHEDULE_STATE", runnerStateDir_.path().string()) {}
 
 void WindowTest::SetUp() {
     MsgBox::setScripted(true);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString((home_ / "settings").string()));
 }
 
 void WindowTest::TearDown() {

@@ -65,6 +65,9 @@ protected:
     TempDir store_;
     TempDir drive_;
     ScopedEnv drives_;
+    // The runner's state folder and the window's settings, apart from the host's.
+    TempDir runnerStateDir_;
+    ScopedEnv stateEnv_;
     std::unique_ptr<frmAdmin> window_;
 };
 

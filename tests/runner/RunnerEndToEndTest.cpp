@@ -118,7 +118,7 @@ TEST_F(RunnerEndToEndTest, TheRunnerRunsADueTaskAndTheCommandLineStartsItAgain) 
              ScriptTask(Script("nada.sh", "true"), {MakeTrigger(trigger::Daily, 2030, 1, 1, 3, 0)}));
     const Output noRunner = Cli({"run", "Eco"});
     EXPECT_EQ(noRunner.status, 1);
-    EXPECT_THAT(noRunner.err, HasSubstr("no hay ningún ejecutor en marcha"));
+    EXPECT_THAT(noRunner.err, HasSubstr("El ejecutor no está en marcha: la tarea «Eco» no se ha iniciado"));
 
     std::this_thread::sleep_until(due - 2s);
     RunnerProcess runner(Environment(), root_ / "runner.err");
@@ -129,25 +129,28 @@ TEST_F(RunnerEndToEndTest, TheRunnerRunsADueTaskAndTheCommandLineStartsItAgain) 
     EXPECT_LE(first.runs[0].start - floor<seconds>(due), 1s) << "a due task starts within a second";
     EXPECT_EQ(ReadText(first.runs[0].log), "corre " + TaskUser() + "\n");
 
-    // Asked from the command line: it starts within a second, and a second request while it runs is
-    // recorded as skipped.
+    // Asked from the command line: it starts within a second; asked again while it runs, the command
+    // line says so and asks nothing.
     const Output asked = Cli({"run", "eco"});
     EXPECT_EQ(asked.status, 0) << asked.err;
     EXPECT_THAT(asked.out, HasSubstr("«Eco»"));
     EXPECT_TRUE(waitFor([&] { return StateFolder(state_).Read("Eco").running.has_value(); }, 1s));
-    EXPECT_EQ(Cli({"run", "Eco"}).status, 0);
-    ASSERT_TRUE(waitFor([&] { return Results("Eco").size() == 3; }, 8s)) << ReadText(root_ / "runner.err");
-    EXPECT_EQ(Results("Eco"), (std::vector<std::string>{"ok", "skipped", "ok"}));
+    const Output again = Cli({"run", "Eco"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_THAT(again.err, HasSubstr("La tarea «Eco» ya está en ejecución desde "));
+    ASSERT_TRUE(waitFor([&] { return Results("Eco").size() == 2; }, 8s)) << ReadText(root_ / "runner.err");
+    EXPECT_EQ(Results("Eco"), (std::vector<std::string>{"ok", "ok"}));
+    const Output log = Cli({"log", "Eco"});
+    EXPECT_EQ(log.status, 0) << log.err;
+    EXPECT_EQ(log.out, "corre " + TaskUser() + "\n");
 
     const Output history = Cli({"history", "Eco", "--json"});
     ASSERT_EQ(history.status, 0) << history.err;
     const QJsonArray runs = QJsonDocument::fromJson(QByteArray::fromStdString(history.out)).array();
-    ASSERT_EQ(runs.size(), 3);
+    ASSERT_EQ(runs.size(), 2);
     EXPECT_EQ(runs[0].toObject()["Result"].toString(), "ok") << "newest first";
-    EXPECT_EQ(runs[1].toObject()["Result"].toString(), "skipped");
-    EXPECT_TRUE(runs[1].toObject()["Log"].isNull());
-    EXPECT_EQ(runs[2].toObject()["ExitCode"].toInt(), 0);
-    EXPECT_TRUE(std::regex_match(runs[2].toObject()["Start"].toString().toStdString(),
+    EXPECT_EQ(runs[1].toObject()["ExitCode"].toInt(), 0);
+    EXPECT_TRUE(std::regex_match(runs[1].toObject()["Start"].toString().toStdString(),
                                  std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")));
 
     // A change made by the window's operations (here the same operation from the command line) is seen
