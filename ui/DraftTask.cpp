@@ -8,9 +8,9 @@ namespace brio {
 DraftTask::DraftTask(SchedBridgeFactory scheduler) : scheduler_(std::move(scheduler)) {}
 
 void DraftTask::SetAccountInformation(const std::string& user, const std::string& password) {
-    const LogonResult logon = CheckLogon(user, std::string(), password);
-    if (!logon.accepted)
-        throw BrioError(err::PermissionDenied, logon.message);
+    const Result logon = CheckLogon(user, std::string(), password);
+    if (!logon.ok())
+        throw logon.error();
     job_.account = user;
     password_.assign(password);
 }

@@ -7,6 +7,7 @@
 #include "StateFolder.h"
 
 #include <fstream>
+#include <unistd.h>
 
 namespace brio::test {
 
@@ -16,7 +17,7 @@ class CliRunnerTest : public CliFixture {
 protected:
     CliRunnerTest() {
         env["BRIOSCHEDULE_STATE"] = stateDir.path().string();
-        state.Ensure();
+        state.Open(::geteuid());
         makeTask("Copia");
     }
     std::string Log(const std::string& name, const std::string& bytes) const {

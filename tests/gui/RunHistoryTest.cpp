@@ -22,6 +22,7 @@
 #include <QTest>
 
 #include <fstream>
+#include <unistd.h>
 
 namespace brio::test {
 
@@ -34,7 +35,7 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         SetRunnerStoreFolder(store_.path());
-        state_.Ensure();
+        state_.Open(::geteuid());
         AddSystemTask("Copia", "/bin/true");
     }
     void TearDown() override {

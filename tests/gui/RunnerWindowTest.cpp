@@ -19,6 +19,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -80,7 +81,7 @@ protected:
     void SetUp() override {
         CommandTest::SetUp();
         SetRunnerStoreFolder(store_.path());
-        state_.Ensure();
+        state_.Open(::geteuid());
     }
     void TearDown() override {
         SetRunnerStoreFolder(TaskStore::DefaultFolder());

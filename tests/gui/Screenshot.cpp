@@ -30,6 +30,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <unistd.h>
 
 namespace {
 
@@ -90,8 +91,8 @@ int main(int argc, char* argv[]) {
 
     // Runs as the runner's state code records them, with their output.
     brio::SetRunnerStoreFolder(tasks);
-    const brio::StateFolder state(brio::StateFolder::For(tasks));
-    state.Ensure();
+    brio::StateFolder state(brio::StateFolder::For(tasks));
+    state.Open(::geteuid());
     const auto at = [](int day, int hour) {
         return std::chrono::sys_days(std::chrono::year(2026) / 12 / day) + std::chrono::hours(hour);
     };
