@@ -22,6 +22,7 @@ namespace brio {
 namespace {
 
 constexpr std::string_view kRequestSuffix = ".run";
+constexpr std::string_view kEndSuffix = ".end";
 // A request holds one task name of at most 200 bytes.
 constexpr std::size_t kMaxRequest = 1024;
 
@@ -92,11 +93,14 @@ std::optional<int> RunningRunner(const StateFolder& state) {
     return pid;
 }
 
-fs::path RequestRun(const StateFolder& state, const std::string& name) {
+namespace {
+
+fs::path request(const StateFolder& state, const std::string& name, std::string_view suffix,
+                 const char* notDone) {
     if (!RunningRunner(state))
         throw BrioError(err::ObjectNotSet, "no hay ningún ejecutor en marcha para este almacén de tareas "
                                            "(brioschedule-runner); la tarea «" +
-                                               name + "» no se ha iniciado");
+                                               name + "» " + notDone);
     std::random_device random;
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     const std::string id =
@@ -104,8 +108,31 @@ fs::path RequestRun(const StateFolder& state, const std::string& name) {
         std::to_string(::getpid()) + "-" + std::to_string(random() % 1000000);
     // The temporary's name begins with a dot, so the runner never reads half a request.
     const TrustedFolder requests = state.Requests();
-    requests.Write(id + std::string(kRequestSuffix), name, 0600, false);
-    return requests.PathOf(id + std::string(kRequestSuffix));
+    requests.Write(id + std::string(suffix), name, 0600, false);
+    return requests.PathOf(id + std::string(suffix));
+}
+
+int throughRunner(const StateFolder& state, const fs::path& request, const std::string& name,
+                  std::chrono::milliseconds wait, const char* asked) {
+    const int pid = RunningRunner(state).value_or(0);
+    if (!WaitForPickup(request, wait)) {
+        std::error_code ec;
+        fs::remove(request, ec);
+        throw BrioError(err::ObjectNotSet, "el ejecutor (proceso " + std::to_string(pid) +
+                                               ") no ha recogido la petición de " + asked + " «" + name +
+                                               "»");
+    }
+    return pid;
+}
+
+} // namespace
+
+fs::path RequestRun(const StateFolder& state, const std::string& name) {
+    return request(state, name, kRequestSuffix, "no se ha iniciado");
+}
+
+fs::path RequestEnd(const StateFolder& state, const std::string& name) {
+    return request(state, name, kEndSuffix, "no se ha finalizado");
 }
 
 bool WaitForPickup(const fs::path& request, std::chrono::milliseconds timeout) {
@@ -120,30 +147,26 @@ bool WaitForPickup(const fs::path& request, std::chrono::milliseconds timeout) {
 }
 
 int StartThroughRunner(const StateFolder& state, const std::string& name, std::chrono::milliseconds wait) {
-    const fs::path request = RequestRun(state, name);
-    const int pid = RunningRunner(state).value_or(0);
-    if (!WaitForPickup(request, wait)) {
-        std::error_code ec;
-        fs::remove(request, ec);
-        throw BrioError(err::ObjectNotSet, "el ejecutor (proceso " + std::to_string(pid) +
-                                               ") no ha recogido la petición de iniciar «" + name + "»");
-    }
-    return pid;
+    return throughRunner(state, RequestRun(state, name), name, wait, "iniciar");
 }
 
-std::vector<std::string> TakeRequests(const StateFolder& state, std::vector<std::string>* problems) {
-    std::vector<std::string> names;
+int EndThroughRunner(const StateFolder& state, const std::string& name, std::chrono::milliseconds wait) {
+    return throughRunner(state, RequestEnd(state, name), name, wait, "finalizar");
+}
+
+std::vector<RunnerRequest> TakeRequests(const StateFolder& state, std::vector<std::string>* problems) {
+    std::vector<RunnerRequest> taken;
     TrustedFolder requests;
     try {
         requests = state.Requests();
     } catch (const BrioError& e) {
         if (problems)
             problems->push_back(e.description());
-        return names;
+        return taken;
     }
     std::vector<std::string> files;
     for (std::string& file : requests.Names())
-        if (file.front() != '.' && file.ends_with(kRequestSuffix))
+        if (file.front() != '.' && (file.ends_with(kRequestSuffix) || file.ends_with(kEndSuffix)))
             files.push_back(std::move(file));
     std::sort(files.begin(), files.end()); // the names start with the instant of the request
     for (const std::string& file : files) {
@@ -153,12 +176,13 @@ std::vector<std::string> TakeRequests(const StateFolder& state, std::vector<std:
         if (read == FileRead::Ok && !TaskNameProblem(name).empty())
             problem = "no nombra una tarea válida";
         if (read == FileRead::Ok && problem.empty())
-            names.push_back(std::move(name));
+            taken.push_back(
+                {file.ends_with(kEndSuffix) ? RequestKind::End : RequestKind::Run, std::move(name)});
         else if (read != FileRead::Missing && problems)
             problems->push_back("se descarta la petición «" + PrintableText(file) + "»: " + problem);
         requests.Remove(file);
     }
-    return names;
+    return taken;
 }
 
 } // namespace brio

@@ -38,9 +38,24 @@ bool WaitForPickup(const std::filesystem::path& request, std::chrono::millisecon
 // process id. No runner, or one that does not take the request within `wait`, is BrioError 91.
 int StartThroughRunner(const StateFolder& state, const std::string& name, std::chrono::milliseconds wait);
 
-// The runner's side: the task names of the waiting requests, oldest first, each request removed. Only
-// small regular files of the folder's owner with one name are read; why any other was thrown away
-// goes to `problems`, without its content.
-std::vector<std::string> TakeRequests(const StateFolder& state, std::vector<std::string>* problems = nullptr);
+// Asks the running runner to end the task's run now (SIGTERM to its processes, SIGKILL after the
+// grace), as RequestRun asks it to start one.
+std::filesystem::path RequestEnd(const StateFolder& state, const std::string& name);
+// The same, waiting until the runner has taken the request, as StartThroughRunner does.
+int EndThroughRunner(const StateFolder& state, const std::string& name, std::chrono::milliseconds wait);
+
+// What a request asks of the runner.
+enum class RequestKind { Run, End };
+struct RunnerRequest {
+    RequestKind kind = RequestKind::Run;
+    std::string name; // the task's name as the person wrote it
+    bool operator==(const RunnerRequest&) const = default;
+};
+
+// The runner's side: the waiting requests, oldest first, each request removed. Only small regular
+// files of the folder's owner with one name are read; why any other was thrown away goes to
+// `problems`, without its content.
+std::vector<RunnerRequest> TakeRequests(const StateFolder& state,
+                                        std::vector<std::string>* problems = nullptr);
 
 } // namespace brio

@@ -343,6 +343,21 @@ void RunnerCore::RunNow(const std::string& name) {
     writeUrgent();
 }
 
+void RunnerCore::EndNow(const std::string& name) {
+    const Entry* entry = find(name);
+    const auto run = std::find_if(runs_.begin(), runs_.end(),
+                                  [&](const auto& item) { return entry && item.second.name == entry->name; });
+    if (run == runs_.end()) {
+        say("se pidió finalizar «" + (entry ? entry->name : name) + "», que no está en ejecución");
+        return;
+    }
+    if (run->second.ended || run->second.terminated)
+        return; // already being ended
+    run->second.ended = true;
+    ::kill(-run->first, SIGTERM);
+    run->second.hardKillAt = clock_.Now() + options_.killGrace;
+}
+
 void RunnerCore::launch(Entry& entry, Instant now, std::optional<Instant> killAt, const std::string& why) {
     const auto failed = [&](const std::string& reason, std::string_view result) {
         record(entry,
@@ -458,7 +473,10 @@ void RunnerCore::finish(Run& run, int status) {
         record.exitCode = WEXITSTATUS(status);
     else if (WIFSIGNALED(status))
         record.signal = WTERMSIG(status);
-    if (run.stopping) {
+    if (run.ended) {
+        record.result = runresult::killed;
+        record.reason = "finalizada por el administrador";
+    } else if (run.stopping) {
         record.result = runresult::killed;
         record.reason = "Se terminó porque el ejecutor se detuvo";
     } else if (run.terminated) {

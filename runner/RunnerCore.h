@@ -51,6 +51,8 @@ public:
     void TaskFileChanged(const std::string& fileName);
     // Starts a task now, as a person asked (any letter case of its name).
     void RunNow(const std::string& name);
+    // Ends the task's run now, as a person asked: SIGTERM to its processes, SIGKILL after the grace.
+    void EndNow(const std::string& name);
     // Ends runs that are over, sends the signals of kill instants, starts what is due.
     void Poll();
     // The wall clock was set: starts are computed again (a backward jump from the new time).
@@ -99,6 +101,7 @@ private:
         std::optional<Instant> hardKillAt;
         bool terminated = false; // SIGTERM sent at the kill instant
         bool stopping = false;   // ended because the runner stops
+        bool ended = false;      // ended because a person asked
         int pid = -1;
         int output = -1;
         int log = -1;

@@ -129,8 +129,12 @@ void RunnerLoop::watchFolders() {
 
 void RunnerLoop::takeRequests() {
     std::vector<std::string> problems;
-    for (const std::string& name : TakeRequests(core_.State(), &problems))
-        core_.RunNow(name);
+    for (const RunnerRequest& request : TakeRequests(core_.State(), &problems)) {
+        if (request.kind == RequestKind::End)
+            core_.EndNow(request.name);
+        else
+            core_.RunNow(request.name);
+    }
     for (const std::string& problem : problems)
         say(problem);
 }
@@ -175,7 +179,7 @@ void RunnerLoop::tellSystemd(bool ready) {
 int RunnerLoop::Run() {
     setUp();
     std::vector<std::string> problems;
-    if (const std::vector<std::string> stale = TakeRequests(core_.State(), &problems); !stale.empty())
+    if (const std::vector<RunnerRequest> stale = TakeRequests(core_.State(), &problems); !stale.empty())
         say("se descartan " + std::to_string(stale.size()) + " peticiones de ejecución de antes de arrancar");
     for (const std::string& problem : problems)
         say(problem);

@@ -70,7 +70,7 @@ TEST_F(RunnerLinkTest, EjecutarAhoraAsksTheRunningRunnerAndSaysWhenNoneRuns) {
 
     // A runner of this state folder: this test holds its lock and takes its requests.
     RunnerLock lock(state_);
-    std::vector<std::string> taken;
+    std::vector<RunnerRequest> taken;
     std::thread runner([&] {
         for (int i = 0; i < 300 && taken.empty(); ++i) {
             taken = TakeRequests(state_);
@@ -80,7 +80,7 @@ TEST_F(RunnerLinkTest, EjecutarAhoraAsksTheRunningRunnerAndSaysWhenNoneRuns) {
     QTest::mouseClick(dialog.cmdEjecutarAhora, Qt::LeftButton);
     runner.join();
     EXPECT_TRUE(TakeShown().isEmpty());
-    EXPECT_EQ(taken, std::vector<std::string>{"Copia"});
+    EXPECT_EQ(taken, (std::vector<RunnerRequest>{{RequestKind::Run, "Copia"}}));
 }
 
 } // namespace

@@ -264,7 +264,7 @@ TEST_F(RunnerWindowTest, EjecutarAhoraActsOnlyWhenItCanAndTellsTheRunsEnd) {
     EXPECT_EQ(Cell("Ocupada", TaskListModel::ColResult), "En ejecución");
     EXPECT_TRUE(enabledFor("Copia"));
 
-    std::vector<std::string> taken;
+    std::vector<RunnerRequest> taken;
     std::thread runner([&] {
         for (int i = 0; i < 300 && taken.empty(); ++i) {
             taken = TakeRequests(state_);
@@ -273,7 +273,7 @@ TEST_F(RunnerWindowTest, EjecutarAhoraActsOnlyWhenItCanAndTellsTheRunsEnd) {
     });
     m.mnuTareasEjecutar->trigger();
     runner.join();
-    EXPECT_EQ(taken, std::vector<std::string>{"Copia"});
+    EXPECT_EQ(taken, (std::vector<RunnerRequest>{{RequestKind::Run, "Copia"}}));
     EXPECT_EQ(window().statusBar()->currentMessage(),
               QStringLiteral("Se ha pedido al ejecutor (proceso %1) que inicie «Copia».").arg(::getpid()));
 

@@ -269,3 +269,28 @@ TEST_F(RunnerCoreTest, AStoppingRunnerEndsItsRunsAndRecordsThem) {
 }
 
 } // namespace brio::test
+
+namespace brio::test {
+
+TEST_F(RunnerCoreTest, AnEndRequestEndsTheRunEvenWhenItIgnoresSigterm) {
+    SaveTask("Terca", ScriptTask(Script("terca.sh", "trap 'echo TERM' TERM\nwhile :; do sleep 0.1; done")));
+    core_->EndNow("Terca");
+    EXPECT_THAT(messages_.str(), testing::HasSubstr("«Terca», que no está en ejecución"));
+    core_->RunNow("Terca");
+    std::this_thread::sleep_for(300ms); // the trap is set
+    core_->EndNow("terca");
+    std::this_thread::sleep_for(300ms);
+    core_->Poll();
+    EXPECT_TRUE(core_->IsRunning("Terca")) << "the script outlives SIGTERM";
+    clock_.now += options_.killGrace;
+    core_->Poll(); // the grace is over: SIGKILL
+    WaitForRuns();
+    const TaskState state = StateOf("Terca");
+    ASSERT_EQ(state.runs.size(), 1u);
+    EXPECT_EQ(state.runs[0].result, runresult::killed);
+    EXPECT_EQ(state.runs[0].reason, "finalizada por el administrador");
+    EXPECT_EQ(state.runs[0].signal, SIGKILL);
+    EXPECT_THAT(LogOf(state.runs[0]), testing::HasSubstr("TERM"));
+}
+
+} // namespace brio::test

@@ -89,7 +89,10 @@ TEST(RunnerRequests, OnlyARunningRunnerTakesThem) {
         const fs::path first = RequestRun(state, "Copia");
         RequestRun(state, "Cierre diario");
         EXPECT_FALSE(WaitForPickup(first, 50ms));
-        EXPECT_THAT(TakeRequests(state), ElementsAre("Copia", "Cierre diario"));
+        RequestEnd(state, "Copia");
+        EXPECT_THAT(TakeRequests(state), ElementsAre(RunnerRequest{RequestKind::Run, "Copia"},
+                                                     RunnerRequest{RequestKind::Run, "Cierre diario"},
+                                                     RunnerRequest{RequestKind::End, "Copia"}));
         EXPECT_TRUE(WaitForPickup(first, 50ms));
         EXPECT_TRUE(TakeRequests(state).empty());
     }
