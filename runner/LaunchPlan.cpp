@@ -125,6 +125,15 @@ std::optional<Account> accountOf(const JobData& job, const LaunchContext& contex
 
 } // namespace
 
+void ApplyConfig(LaunchContext& context, RunnerConfig config) {
+    context.drives.reset();
+    if (const char* drives = std::getenv("BRIOSCHEDULE_DRIVES"); drives && *drives)
+        context.drives = HostPaths(ParseDriveMap(drives));
+    else if (!config.drives.empty())
+        context.drives = HostPaths(ParseDriveMap(config.drives));
+    context.config = std::move(config);
+}
+
 bool AccountLocked(const std::string& user) {
     std::vector<char> buffer(16384);
     spwd entry{};

@@ -38,6 +38,10 @@ struct LaunchPlan {
 // executed, a missing Wine, an account that does not exist, is locked or that this runner cannot become.
 std::optional<LaunchPlan> PlanLaunch(const JobData& job, const LaunchContext& context, std::string& reason);
 
+// Takes the runner's settings: the configuration and its drive map (BRIOSCHEDULE_DRIVES in the
+// environment comes before Drives=).
+void ApplyConfig(LaunchContext& context, RunnerConfig config);
+
 // Whether the shadow entry of `user` is locked (its password begins with "!"); false when it has none
 // or it cannot be read.
 bool AccountLocked(const std::string& user);

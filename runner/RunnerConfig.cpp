@@ -5,6 +5,8 @@
 #include "HostPaths.h"
 
 #include <cstdlib>
+#include <pwd.h>
+#include <vector>
 
 namespace brio {
 
@@ -32,6 +34,15 @@ RunnerConfig RunnerConfig::Load(const std::filesystem::path& file) {
     if (!std::filesystem::exists(file, ec))
         return RunnerConfig{};
     return Parse(ReadWholeFile(file));
+}
+
+std::string RunnerConfig::AccountProblem() const {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwnam_r(serviceUser.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return "la cuenta de servicio «" + serviceUser + "» (ServiceUser) no existe en este equipo";
+    return {};
 }
 
 RunnerConfig RunnerConfig::Parse(std::string_view text) {

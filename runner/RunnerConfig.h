@@ -19,6 +19,9 @@ struct RunnerConfig {
     // The file's settings; a missing file gives the defaults. An unreadable file throws BrioError.
     static RunnerConfig Load(const std::filesystem::path& file);
     static RunnerConfig Parse(std::string_view text);
+    // Why the system runner cannot use these settings (a ServiceUser this host does not have); empty
+    // when it can.
+    std::string AccountProblem() const;
 };
 
 } // namespace brio

@@ -1,9 +1,10 @@
 #include "RunnerCore.h"
 
 #include "BrioError.h"
+#include "RunnerMessages.h"
+#include "StoreFolder.h"
 #include "SystemMessages.h"
 #include "TaskName.h"
-#include "TaskStore.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -59,8 +60,8 @@ RunnerCore::~RunnerCore() {
     }
 }
 
-void RunnerCore::say(const std::string& text) {
-    messages_ << "brioschedule-runner: " << text << '\n' << std::flush;
+void RunnerCore::say(const std::string& text, Priority priority) {
+    SayTo(messages_, priority, text);
 }
 
 RunnerCore::Entry* RunnerCore::find(const std::string& name) {
@@ -87,6 +88,7 @@ void RunnerCore::Start() {
     if (!state_.IsOpen())
         state_.Open(owner());
     storeFolder_ = TrustedFolder::Open(store_, owner(), FolderAccess::Private, false);
+    lastSeen_ = state_.LastSeen();
     Rescan();
     const Instant now = clock_.Now();
     for (auto& [name, entry] : tasks_) {
@@ -126,7 +128,8 @@ void RunnerCore::Rescan() {
     }
     if (!problem.empty()) {
         if (problem != storeProblem_)
-            say("no se ejecuta ninguna tarea: el almacén de tareas «" + store_.string() + "»: " + problem);
+            say("no se ejecuta ninguna tarea: el almacén de tareas «" + store_.string() + "»: " + problem,
+                Priority::Error);
         storeProblem_ = problem;
         while (!tasks_.empty())
             remove(tasks_.begin()->first);
@@ -148,6 +151,15 @@ void RunnerCore::Rescan() {
     for (const std::string& name : present)
         refresh(name, starting);
     writeUrgent();
+    noteSeen();
+}
+
+void RunnerCore::noteSeen() {
+    try {
+        state_.SetLastSeen(clock_.Now());
+    } catch (const BrioError& e) {
+        say(e.description(), Priority::Error);
+    }
 }
 
 void RunnerCore::TaskFileChanged(const std::string& fileName) {
@@ -170,6 +182,7 @@ void RunnerCore::refresh(const std::string& name, bool starting) {
         return;
     }
     const FileStamp stamp = StampOf(*info);
+    const Instant changed{std::chrono::seconds(info->st_mtim.tv_sec)};
     auto found = tasks_.find(name);
     if (found != tasks_.end() && found->second.stamp == stamp)
         return;
@@ -182,11 +195,15 @@ void RunnerCore::refresh(const std::string& name, bool starting) {
         std::string problem;
         entry.state = state_.Read(name, &problem);
         if (!problem.empty())
-            say("se empieza de nuevo el estado de la tarea «" + name + "»: " + problem);
+            say("se empieza de nuevo el estado de la tarea «" + name + "»: " + problem, Priority::Warning);
         // On the first reading a recorded next start in the past is due (and late, so missed).
         entry.cursor = now - 1s;
         if (starting && entry.state.next && *entry.state.next <= now)
             entry.cursor = *entry.state.next - 1s;
+        // A task no runner has seen, made while none ran: its starts from its making on were missed.
+        else if (starting && !entry.state.next && entry.state.runs.empty() && lastSeen_ &&
+                 changed > *lastSeen_ && changed < now)
+            entry.cursor = changed - 1s;
     }
     Entry& entry = found->second;
     entry.stamp = stamp;
@@ -203,7 +220,7 @@ void RunnerCore::refresh(const std::string& name, bool starting) {
         entry.next.reset();
         const std::string text = "el archivo de tarea «" + file.string() + "» " + problem + "; no se ejecuta";
         if (entry.state.problem != text) {
-            say("tarea «" + name + "»: " + text);
+            say("tarea «" + name + "»: " + text, Priority::Warning);
             entry.state.problem = text;
             entry.state.next.reset();
             markDirty(entry, true);
@@ -272,6 +289,12 @@ void RunnerCore::noteUnsupported(Entry& entry) {
 }
 
 void RunnerCore::Poll() {
+    for (const std::string& name : std::vector<std::string>(failed_.begin(), failed_.end())) {
+        if (Entry* entry = find(name); entry && entry->name == name)
+            write(*entry);
+        else
+            failed_.erase(name); // the task has gone
+    }
     reap();
     const Instant now = clock_.Now();
     for (auto& [pid, run] : runs_) {
@@ -336,7 +359,7 @@ void RunnerCore::RunNow(const std::string& name) {
         return;
     }
     if (!entry->usable) {
-        say("se pidió ejecutar «" + entry->name + "», pero " + entry->state.problem);
+        say("se pidió ejecutar «" + entry->name + "», pero " + entry->state.problem, Priority::Warning);
         return;
     }
     launch(*entry, clock_.Now(), std::nullopt, "a petición");
@@ -423,8 +446,13 @@ void RunnerCore::PumpOutput(int fd) {
                 keep = room > run.written ? room - run.written : 0;
                 run.cut = true;
             }
-            if (keep > 0 && run.log >= 0 && ::write(run.log, buffer, keep) == static_cast<ssize_t>(keep))
-                run.written += keep;
+            if (keep > 0 && run.log >= 0) {
+                const ssize_t done = ::write(run.log, buffer, keep);
+                if (done == static_cast<ssize_t>(keep))
+                    run.written += keep;
+                else if (run.logError.empty())
+                    run.logError = done < 0 ? SystemErrorText(errno) : "el registro se quedó sin espacio";
+            }
         }
     }
 }
@@ -463,7 +491,9 @@ void RunnerCore::finish(Run& run, int status) {
             const std::string note = "\n[brioschedule-runner: salida recortada; el registro de una ejecución "
                                      "se limita a " +
                                      std::to_string(options_.logLimit / 1024) + " KiB]\n";
-            (void)!::write(run.log, note.data(), note.size());
+            if (::write(run.log, note.data(), note.size()) != static_cast<ssize_t>(note.size()) &&
+                run.logError.empty())
+                run.logError = SystemErrorText(errno);
         }
         ::close(run.log);
         run.log = -1;
@@ -492,6 +522,8 @@ void RunnerCore::finish(Run& run, int status) {
         record.result = runresult::error;
         record.reason = "Terminó por la señal " + signalName(record.signal.value_or(0));
     }
+    if (!run.logError.empty())
+        record.reason += "; la salida no se pudo guardar: " + run.logError;
     if (Entry* entry = find(run.name); entry && entry->name == run.name) {
         entry->state.running.reset();
         this->record(*entry, std::move(record));
@@ -503,7 +535,7 @@ void RunnerCore::finish(Run& run, int status) {
         try {
             state_.Write(run.name, state);
         } catch (const BrioError& e) {
-            say(e.description());
+            say(e.description(), Priority::Error);
         }
     }
     state_.PruneLogs(run.name);
@@ -517,17 +549,11 @@ void RunnerCore::deleteIfDone(const std::string& name) {
     if (!engine_.Next(entry->job.triggers, entry->job.flags, clock_.Now(), 1).starts.empty())
         return;
     try {
-        TaskStore store(store_);
-        store.Refresh();
-        for (int i = 1; i <= store.Count(); ++i) {
-            if (store.Item(i)->Name() == name) {
-                store.Delete(i);
-                say("tarea «" + name + "» eliminada tras su ejecución: no tiene más inicios");
-                break;
-            }
-        }
+        if (StoreFolder(store_).Remove(name))
+            say("tarea «" + name + "» eliminada tras su ejecución: no tiene más inicios");
     } catch (const BrioError& e) {
-        say("no se puede eliminar la tarea «" + name + "» tras su ejecución: " + e.description());
+        say("no se puede eliminar la tarea «" + name + "» tras su ejecución: " + e.description(),
+            Priority::Error);
         return;
     }
     if (entry->dirty)
@@ -540,15 +566,22 @@ void RunnerCore::record(Entry& entry, RunRecord run) {
     markDirty(entry, true);
 }
 
-void RunnerCore::write(Entry& entry) {
+bool RunnerCore::write(Entry& entry) {
     try {
         state_.Write(entry.name, entry.state, entry.urgent);
     } catch (const BrioError& e) {
-        say(e.description());
+        // Kept to be written again, whole, before anything newer of the task is lost.
+        if (failed_.insert(entry.name).second)
+            say(e.description(), Priority::Error);
+        dirty_.erase(entry.name);
+        urgent_.erase(entry.name);
+        return false;
     }
     entry.dirty = entry.urgent = false;
     dirty_.erase(entry.name);
     urgent_.erase(entry.name);
+    failed_.erase(entry.name);
+    return true;
 }
 
 void RunnerCore::markDirty(Entry& entry, bool urgent) {
@@ -569,6 +602,10 @@ bool RunnerCore::FlushStates(std::size_t most) {
     while (!dirty_.empty() && most-- > 0)
         write(tasks_.at(*dirty_.begin()));
     return !dirty_.empty();
+}
+
+void RunnerCore::Reconfigure(RunnerConfig config) {
+    ApplyConfig(options_.launch, std::move(config));
 }
 
 void RunnerCore::ClockChanged() {
@@ -630,6 +667,7 @@ void RunnerCore::Stop(std::chrono::milliseconds wait) {
     }
     runs_.clear();
     FlushStates(tasks_.size());
+    noteSeen();
 }
 
 } // namespace brio

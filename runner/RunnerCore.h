@@ -3,6 +3,7 @@
 #include "LaunchPlan.h"
 #include "ProcessLauncher.h"
 #include "RunnerClock.h"
+#include "RunnerMessages.h"
 #include "ScheduleEngine.h"
 #include "StateFolder.h"
 #include "TaskFileReader.h"
@@ -55,6 +56,8 @@ public:
     void EndNow(const std::string& name);
     // Ends runs that are over, sends the signals of kill instants, starts what is due.
     void Poll();
+    // New settings of the runner, read again on reload: they count from the next launch.
+    void Reconfigure(RunnerConfig config);
     // The wall clock was set: starts are computed again (a backward jump from the new time).
     void ClockChanged();
     // The host's time zone changed.
@@ -108,6 +111,7 @@ private:
         std::size_t written = 0;
         bool cut = false;
         std::string logPath;
+        std::string logError; // why the output could not all be kept
     };
 
     Entry* find(const std::string& name);
@@ -125,8 +129,9 @@ private:
     void deleteIfDone(const std::string& name);
     void writeUrgent();
     void markDirty(Entry& entry, bool urgent);
-    void write(Entry& entry);
-    void say(const std::string& text);
+    bool write(Entry& entry);
+    void noteSeen();
+    void say(const std::string& text, Priority priority = Priority::Notice);
     uid_t owner() const; // who the runner's folders and task files belong to
 
     std::filesystem::path store_;
@@ -141,9 +146,11 @@ private:
     bool firstScan_ = true;
     std::map<std::string, Entry> tasks_;
     std::set<std::pair<Instant, std::string>> queue_;
-    std::map<int, Run> runs_;      // by process id
-    std::set<std::string> dirty_;  // tasks whose state file is behind
-    std::set<std::string> urgent_; // ... with a run to record
+    std::map<int, Run> runs_;         // by process id
+    std::set<std::string> dirty_;     // tasks whose state file is behind
+    std::set<std::string> urgent_;    // ... with a run to record
+    std::set<std::string> failed_;    // ... whose last write failed: tried again at the next poll
+    std::optional<Instant> lastSeen_; // when a runner last ran before this one
 };
 
 } // namespace brio

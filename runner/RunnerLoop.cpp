@@ -2,6 +2,7 @@
 
 #include "BrioError.h"
 #include "RunnerControl.h"
+#include "RunnerMessages.h"
 #include "SystemMessages.h"
 
 #include <systemd/sd-daemon.h>
@@ -52,8 +53,8 @@ void drain(int fd) {
 
 } // namespace
 
-RunnerLoop::RunnerLoop(RunnerCore& core, fs::path store, std::ostream& messages)
-    : core_(core), store_(std::move(store)), messages_(messages) {}
+RunnerLoop::RunnerLoop(RunnerCore& core, fs::path store, std::ostream& messages, fs::path configFile)
+    : core_(core), store_(std::move(store)), messages_(messages), configFile_(std::move(configFile)) {}
 
 RunnerLoop::~RunnerLoop() {
     for (int fd : {epoll_, signals_, wakeup_, rescan_, watchdog_})
@@ -61,8 +62,8 @@ RunnerLoop::~RunnerLoop() {
             ::close(fd);
 }
 
-void RunnerLoop::say(const std::string& text) {
-    messages_ << "brioschedule-runner: " << text << '\n' << std::flush;
+void RunnerLoop::say(const std::string& text, Priority priority) {
+    SayTo(messages_, priority, text);
 }
 
 void RunnerLoop::setUp() {
@@ -86,7 +87,7 @@ void RunnerLoop::setUp() {
     std::string problem;
     zoneWatch_ = watcher_->Add("/etc", problem); // /etc/localtime is replaced, not written in place
     if (zoneWatch_ < 0)
-        say(problem + "; los cambios de zona horaria se verán en la siguiente revisión");
+        say(problem + "; los cambios de zona horaria se verán en la siguiente revisión", Priority::Warning);
 
     const char* notifySocket = std::getenv("NOTIFY_SOCKET");
     systemd_ = notifySocket && *notifySocket;
@@ -112,7 +113,8 @@ void RunnerLoop::armWakeup() {
     const std::int64_t seconds = std::max<std::int64_t>(at.time_since_epoch().count(), 1);
     const itimerspec when{{0, 0}, {static_cast<time_t>(seconds), 0}};
     if (::timerfd_settime(wakeup_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when, nullptr) != 0)
-        say(std::string("no se puede programar el siguiente inicio: ") + SystemErrorText(errno));
+        say(std::string("no se puede programar el siguiente inicio: ") + SystemErrorText(errno),
+            Priority::Error);
 }
 
 // The watches follow the folders the runner opened, through their descriptors, never a path that may
@@ -136,7 +138,7 @@ void RunnerLoop::takeRequests() {
             core_.RunNow(request.name);
     }
     for (const std::string& problem : problems)
-        say(problem);
+        say(problem, Priority::Warning);
 }
 
 void RunnerLoop::handleWatch() {
@@ -164,6 +166,35 @@ void RunnerLoop::handleWatch() {
         core_.Rescan();
 }
 
+// The settings are taken whole or not at all: a file that cannot be read, a line not understood or a
+// service user the host lacks keeps the settings the runner has.
+void RunnerLoop::reload() {
+    if (systemd_)
+        sd_notify(0, "RELOADING=1");
+    if (!configFile_.empty()) {
+        const std::string kept = "; se mantiene la configuración anterior";
+        try {
+            RunnerConfig config = RunnerConfig::Load(configFile_);
+            std::string problem = config.problems.empty()
+                                      ? std::string()
+                                      : "en «" + configFile_.string() + "», " + config.problems.front();
+            if (problem.empty() && ::geteuid() == 0)
+                problem = config.AccountProblem();
+            if (problem.empty()) {
+                core_.Reconfigure(std::move(config));
+                say("configuración leída de nuevo de «" + configFile_.string() + "»");
+            } else {
+                say(problem + kept, Priority::Error);
+            }
+        } catch (const BrioError& e) {
+            say(e.description() + kept, Priority::Error);
+        }
+    }
+    core_.Rescan();
+    if (systemd_)
+        tellSystemd(true);
+}
+
 void RunnerLoop::tellSystemd(bool ready) {
     if (!systemd_)
         return;
@@ -182,7 +213,7 @@ int RunnerLoop::Run() {
     if (const std::vector<RunnerRequest> stale = TakeRequests(core_.State(), &problems); !stale.empty())
         say("se descartan " + std::to_string(stale.size()) + " peticiones de ejecución de antes de arrancar");
     for (const std::string& problem : problems)
-        say(problem);
+        say(problem, Priority::Warning);
     core_.Start();
     watchFolders();
     core_.Poll();
@@ -206,7 +237,7 @@ int RunnerLoop::Run() {
                     if (info.ssi_signo == SIGTERM || info.ssi_signo == SIGINT)
                         stopping = true;
                     else if (info.ssi_signo == SIGHUP)
-                        core_.Rescan();
+                        reload();
                 }
             } else if (fd == wakeup_) {
                 std::uint64_t expired = 0;

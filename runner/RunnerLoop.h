@@ -2,6 +2,7 @@
 
 #include "FolderWatcher.h"
 #include "RunnerCore.h"
+#include "RunnerMessages.h"
 
 #include <chrono>
 #include <filesystem>
@@ -15,12 +16,15 @@ namespace brio {
 // Tells systemd READY, STATUS and WATCHDOG when systemd started the process.
 class RunnerLoop {
 public:
-    RunnerLoop(RunnerCore& core, std::filesystem::path store, std::ostream& messages);
+    // `configFile` is read again on SIGHUP (none: SIGHUP only rescans the store).
+    RunnerLoop(RunnerCore& core, std::filesystem::path store, std::ostream& messages,
+               std::filesystem::path configFile = {});
     ~RunnerLoop();
     RunnerLoop(const RunnerLoop&) = delete;
     RunnerLoop& operator=(const RunnerLoop&) = delete;
 
-    // Starts the core and runs until SIGTERM or SIGINT; then ends the runs and returns 0. Setup
+    // SIGHUP reads the configuration file again and rescans the store. Starts the core and runs until
+    // SIGTERM or SIGINT; then ends the runs and returns 0. Setup
     // failures throw BrioError before anything starts.
     int Run();
 
@@ -31,13 +35,15 @@ private:
     void armWakeup();
     void handleWatch();
     void watchFolders();
+    void reload();
     void takeRequests();
     void tellSystemd(bool ready);
-    void say(const std::string& text);
+    void say(const std::string& text, Priority priority = Priority::Notice);
 
     RunnerCore& core_;
     std::filesystem::path store_;
     std::ostream& messages_;
+    std::filesystem::path configFile_;
     int epoll_ = -1;
     int signals_ = -1;
     int wakeup_ = -1;

@@ -143,6 +143,26 @@ void StateFolder::PruneLogs(const std::string& name) const {
         folder.Remove(logs[i]);
 }
 
+std::optional<std::chrono::sys_seconds> StateFolder::LastSeen() const {
+    try {
+        std::string content;
+        std::string problem;
+        const TrustedFolder root = Root();
+        if (root.Read("last_seen", FileRule{root.Owner(), 4096}, content, problem) == FileRead::Ok) {
+            char* end = nullptr;
+            const long long seconds = std::strtoll(content.c_str(), &end, 10);
+            if (end != content.c_str() && seconds > 0)
+                return std::chrono::sys_seconds(std::chrono::seconds(seconds));
+        }
+    } catch (const BrioError&) {
+    }
+    return std::nullopt;
+}
+
+void StateFolder::SetLastSeen(std::chrono::sys_seconds when) const {
+    Root().Write("last_seen", std::to_string(when.time_since_epoch().count()) + "\n", 0600, false);
+}
+
 std::string StateFolder::BootId() const {
     try {
         std::string content;

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,10 @@ public:
     void RemoveLog(const std::string& name, const std::string& file) const;
     // Removes the task's oldest logs beyond kKeptLogs.
     void PruneLogs(const std::string& name) const;
+
+    // The last instant a runner was known to run on this folder (told at every rescan and at its stop).
+    std::optional<std::chrono::sys_seconds> LastSeen() const;
+    void SetLastSeen(std::chrono::sys_seconds when) const;
 
     // The boot id the runner saw last; empty when none.
     std::string BootId() const;

@@ -7,6 +7,7 @@
 #include "RunnerControl.h"
 #include "RunnerCore.h"
 #include "RunnerLoop.h"
+#include "RunnerMessages.h"
 #include "StateFolder.h"
 #include "SystemMessages.h"
 #include "TaskStore.h"
@@ -66,7 +67,7 @@ std::string ownUserName() {
 }
 
 void fail(const std::string& text) {
-    std::cerr << "brioschedule-runner: " << text << '\n';
+    brio::SayTo(std::cerr, brio::Priority::Error, text);
 }
 
 } // namespace
@@ -91,6 +92,10 @@ int main(int argc, char* argv[]) {
         brio::RunnerConfig config = brio::RunnerConfig::Load(brio::RunnerConfig::DefaultPath());
         for (const std::string& problem : config.problems)
             fail("en " + brio::RunnerConfig::DefaultPath().string() + ", " + problem + " (se ignora)");
+        if (const std::string problem = system ? config.AccountProblem() : std::string(); !problem.empty()) {
+            fail(problem + "; corríjala en " + brio::RunnerConfig::DefaultPath().string());
+            return kConfigurationError;
+        }
 
         const std::filesystem::path store = brio::TaskStore::DefaultFolder();
         // The store is made as the window makes it: private to its owner.
@@ -115,22 +120,17 @@ int main(int argc, char* argv[]) {
         brio::RunnerOptions options;
         options.launch.systemMode = system;
         options.launch.ownUser = ownUserName();
-        options.launch.config = std::move(config);
-        // The administrator's drive map; without one each task's account brings its own.
-        if (const char* drives = std::getenv("BRIOSCHEDULE_DRIVES"); drives && *drives)
-            options.launch.drives = brio::HostPaths(brio::ParseDriveMap(drives));
-        else if (!options.launch.config.drives.empty())
-            options.launch.drives = brio::HostPaths(brio::ParseDriveMap(options.launch.config.drives));
+        brio::ApplyConfig(options.launch, std::move(config));
         options.bootId = brio::CurrentBootId();
 
         brio::SystemClock clock;
         brio::ForkLauncher launcher(brio::RunnerPamService());
         brio::RunnerCore core(store, state, std::move(options), clock, launcher, brio::ScheduleZone::Host(),
                               std::cerr);
-        std::cerr << "brioschedule-runner: " << (system ? "ejecutor del sistema" : "ejecutor del usuario ")
-                  << (system ? "" : ownUserName()) << " sobre «" << store.string() << "», estado en «"
-                  << state.Folder().string() << "»\n";
-        brio::RunnerLoop loop(core, store, std::cerr);
+        brio::SayTo(std::cerr, brio::Priority::Notice,
+                    std::string(system ? "ejecutor del sistema" : "ejecutor del usuario " + ownUserName()) +
+                        " sobre «" + store.string() + "», estado en «" + state.Folder().string() + "»");
+        brio::RunnerLoop loop(core, store, std::cerr, brio::RunnerConfig::DefaultPath());
         return loop.Run();
     } catch (const brio::FolderRuleError& e) {
         // A folder that others could change: restarting cannot mend it, the administrator must.
