@@ -30,22 +30,8 @@ namespace {
 
 constexpr std::string_view kSuffix = ".job";
 
-long errorNumberOf(int code) {
-    switch (code) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return err::PermissionDenied;
-    case ENOENT:
-    case ENOTDIR:
-        return err::PathNotFound;
-    default:
-        return err::PathFileAccess;
-    }
-}
-
 [[noreturn]] void fail(const std::string& what, const fs::path& path, int code) {
-    throw BrioError(errorNumberOf(code), what + " «" + path.string() + "»: " + SystemErrorText(code));
+    throw BrioError(SystemErrorNumber(code), what + " «" + path.string() + "»: " + SystemErrorText(code));
 }
 
 // Folders whose exclusive lock an open batch of this process holds: another lock of the same file in

@@ -1,5 +1,7 @@
 #include "SchedTrigger.h"
 
+#include "TriggerWords.h"
+
 #include "BrioError.h"
 #include "DateTime.h"
 
@@ -10,20 +12,9 @@ namespace brio {
 
 namespace {
 
-// Short day names, Monday first as a Spanish calendar shows them, with the bit of each day.
-constexpr std::array<std::pair<std::int32_t, const char*>, 7> kDays{{
-    {2, "lun"},
-    {4, "mar"},
-    {8, "mié"},
-    {16, "jue"},
-    {32, "vie"},
-    {64, "sáb"},
-    {1, "dom"},
-}};
-
-constexpr std::array<const char*, 12> kMonths{"ene", "feb", "mar", "abr", "may", "jun",
-                                              "jul", "ago", "sep", "oct", "nov", "dic"};
-constexpr std::int32_t kAllMonths = 0xFFF;
+constexpr const auto& kDays = kTriggerDays;
+constexpr const auto& kMonths = kTriggerMonths;
+constexpr std::int32_t kAllMonths = kTriggerAllMonths;
 
 // "H:MM" of the time of day.
 std::string timeText(const QDateTime& value) {

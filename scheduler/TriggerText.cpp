@@ -1,6 +1,7 @@
 #include "TriggerText.h"
 
 #include "BrioError.h"
+#include "TriggerWords.h"
 
 #include <algorithm>
 #include <array>
@@ -11,21 +12,10 @@ namespace brio {
 
 namespace {
 
-// Day names as the text writes them, with the bit of each day.
-constexpr std::array<std::pair<std::int32_t, std::string_view>, 7> kDays{{
-    {2, "lun"},
-    {4, "mar"},
-    {8, "mié"},
-    {16, "jue"},
-    {32, "vie"},
-    {64, "sáb"},
-    {1, "dom"},
-}};
-
-constexpr std::array<std::string_view, 12> kMonths{"ene", "feb", "mar", "abr", "may", "jun",
-                                                   "jul", "ago", "sep", "oct", "nov", "dic"};
+constexpr const auto& kDays = kTriggerDays;
+constexpr const auto& kMonths = kTriggerMonths;
 constexpr std::array<std::string_view, 5> kWeeks{"primer", "segundo", "tercer", "cuarto", "último"};
-constexpr std::int32_t kAllMonths = 0xFFF;
+constexpr std::int32_t kAllMonths = kTriggerAllMonths;
 
 // The forms a text can take, each with the example shown when a text of that form goes wrong.
 enum Form { kAny, kEvent, kOnce, kDaily, kWeekly, kMonthlyDate, kMonthlyDOW };

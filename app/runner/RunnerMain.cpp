@@ -123,10 +123,9 @@ int main(int argc, char* argv[]) {
         brio::ApplyConfig(options.launch, std::move(config));
         options.bootId = brio::CurrentBootId();
 
-        brio::SystemClock clock;
         brio::ForkLauncher launcher(brio::RunnerPamService());
-        brio::RunnerCore core(store, state, std::move(options), clock, launcher, brio::ScheduleZone::Host(),
-                              std::cerr);
+        brio::RunnerCore core(store, state, std::move(options), brio::HostClock(), launcher,
+                              brio::ScheduleZone::Host(), std::cerr);
         brio::SayTo(std::cerr, brio::Priority::Notice,
                     std::string(system ? "ejecutor del sistema" : "ejecutor del usuario " + ownUserName()) +
                         " sobre «" + store.string() + "», estado en «" + state.Folder().string() + "»");
