@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
@@ -113,7 +114,23 @@ Stamp stampOf(const struct stat& info) {
 struct ParsedJob {
     Stamp stamp;
     JobData job;
+    std::int64_t cachedAt = 0; // when the version was read or written, on the wall clock
 };
+
+// A file's times move in ticks: a version changed less than this before it was cached could be
+// followed by an edit of the same size within the same tick, which the stamp would not tell.
+constexpr std::int64_t kTimestampTick = 2'000'000'000;
+
+std::int64_t wallNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return now.tv_sec * 1000000000LL + now.tv_nsec;
+}
+
+// Whether the cached version is surely the file's present one.
+bool stillValid(const ParsedJob& parsed, const Stamp& now) {
+    return parsed.stamp == now && now.ctime + kTimestampTick < parsed.cachedAt;
+}
 std::mutex g_cacheMutex;
 std::unordered_map<std::string, ParsedJob> g_parsed;
 
@@ -470,7 +487,7 @@ bool readTask(const fs::path& file, const std::string& name, StoredTask& task, s
     if (::stat(file.c_str(), &info) == 0) {
         const std::lock_guard guard(g_cacheMutex);
         const auto hit = g_parsed.find(file.native());
-        if (hit != g_parsed.end() && hit->second.stamp == stampOf(info)) {
+        if (hit != g_parsed.end() && stillValid(hit->second, stampOf(info))) {
             task.job = hit->second.job;
             cached = true;
         }
@@ -487,7 +504,7 @@ bool readTask(const fs::path& file, const std::string& name, StoredTask& task, s
         }
         ++g_filesRead;
         const std::lock_guard guard(g_cacheMutex);
-        g_parsed[file.native()] = ParsedJob{read, task.job};
+        g_parsed[file.native()] = ParsedJob{read, task.job, wallNow()};
     }
     task.key = TaskNameKey(name);
     task.name = name;
@@ -739,7 +756,7 @@ void StoreFolder::Save(const std::string& name, const JobData& job, SaveMode mod
         struct stat written {};
         if (::stat(file.c_str(), &written) == 0) {
             const std::lock_guard guard(g_cacheMutex);
-            g_parsed[file.native()] = ParsedJob{stampOf(written), job};
+            g_parsed[file.native()] = ParsedJob{stampOf(written), job, wallNow()};
         }
     }
     remember(name, job, replaced);
@@ -895,8 +912,10 @@ void StoreFolder::applyBatch() {
     for (const auto& [name, there] : present) {
         struct stat info {};
         const auto cached = g_parsed.find(fileOf(name).native());
-        if (there && cached != g_parsed.end() && ::stat(fileOf(name).c_str(), &info) == 0)
+        if (there && cached != g_parsed.end() && ::stat(fileOf(name).c_str(), &info) == 0) {
             cached->second.stamp = stampOf(info);
+            cached->second.cachedAt = wallNow();
+        }
     }
 }
 

@@ -383,8 +383,8 @@ TEST_F(TaskStoreTest, ChangesMadeOutsideTheStoreAreSeenDespiteWhatItRemembers) {
     Store("Dos");
     EXPECT_EQ(Open()->Item("Uno")->ApplicationName(), "/bin/uno");
 
-    // A person edits a task file in place and adds one by hand, spelt like an existing task.
-    std::this_thread::sleep_for(std::chrono::milliseconds(30)); // past the file system's clock tick
+    // A person edits a task file in place, to the same size within the same tick of the file system's
+    // clock, and adds one by hand, spelt like an existing task.
     std::string text = ReadText(folder() / "Uno.job");
     text.replace(text.find("/bin/uno"), 8, "/bin/UNO");
     WriteText(folder() / "Uno.job", text);
