@@ -17,6 +17,16 @@ std::optional<std::filesystem::path>& storeFolder() {
     return folder;
 }
 
+QString quoted(const std::string& task) {
+    return QStringLiteral("«") + QString::fromStdString(task) + QStringLiteral("»");
+}
+
+// A request the runner did not take: its own words, without the error table's.
+QString notAsked(const QString& what, const BrioError& e) {
+    return QStringLiteral("No se ha podido pedir que se ") + what + QStringLiteral(": ") +
+           QString::fromStdString(e.what()).section(QStringLiteral(": "), 1, -1) + QStringLiteral(".");
+}
+
 StateFolder stateFolder() {
     return StateFolder(StateFolder::For(storeFolder() ? *storeFolder() : TaskStore::DefaultFolder()));
 }
@@ -62,7 +72,7 @@ QString LastRunText(const std::string& task) {
 }
 
 RunRequestAnswer AskRunnerToRun(const std::string& task) {
-    const QString name = QStringLiteral("«") + QString::fromStdString(task) + QStringLiteral("»");
+    const QString name = quoted(task);
     const StateFolder state = stateFolder();
     if (!RunningRunner(state))
         return {false, QStringLiteral("El ejecutor no está en marcha: la tarea ") + name +
@@ -75,10 +85,26 @@ RunRequestAnswer AskRunnerToRun(const std::string& task) {
         return {true, QStringLiteral("Se ha pedido al ejecutor (proceso %1) que inicie ").arg(pid) + name +
                           QStringLiteral(".")};
     } catch (const BrioError& e) {
-        // The runner went away or did not answer: its own words, without the error table's.
-        return {false, QStringLiteral("No se ha podido pedir que se inicie ") + name + QStringLiteral(": ") +
-                           QString::fromStdString(e.what()).section(QStringLiteral(": "), 1, -1) +
-                           QStringLiteral(".")};
+        return {false, notAsked(QStringLiteral("inicie ") + name, e)};
+    }
+}
+
+RunRequestAnswer AskRunnerToEnd(const std::string& task) {
+    const QString name = quoted(task);
+    const StateFolder state = stateFolder();
+    if (!RunningRunner(state))
+        return {false, QStringLiteral("El ejecutor no está en marcha: no se puede pedir que finalice ") +
+                           name + QStringLiteral("; ") + HowToStartRunner() + QStringLiteral(".")};
+    // The runner would only note the request: nothing is asked.
+    if (!state.Read(task).running)
+        return {false, QStringLiteral("La tarea ") + name +
+                           QStringLiteral(" no está en ejecución: no hay nada que finalizar.")};
+    try {
+        const int pid = EndThroughRunner(state, task, std::chrono::seconds(5));
+        return {true, QStringLiteral("Se ha pedido al ejecutor (proceso %1) que finalice ").arg(pid) + name +
+                          QStringLiteral(".")};
+    } catch (const BrioError& e) {
+        return {false, notAsked(QStringLiteral("finalice ") + name, e)};
     }
 }
 

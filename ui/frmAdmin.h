@@ -127,8 +127,9 @@ private:
     void mnuTareasExportar_Click();
     void mnuTareasReparar_Click();
     void mnuTareasNueva_Click(); // NewTaskCommands.cpp
-    // The runner's commands (RunCommands.cpp): start the current task now, and what they can act on.
+    // The runner's commands (RunCommands.cpp): start or end the current task now, and what they can act on.
     void mnuTareasEjecutar_Click();
+    void mnuTareasFinalizar_Click();
     void mnuTareasHistorial_Click();
     void UpdateRunItems();
     void buildRunnerParts();
