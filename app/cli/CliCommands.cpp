@@ -78,7 +78,7 @@ int CliCommands::Run(const CliArguments& args) {
             return Repair(args);
         if (c == "encode-connection")
             return EncodeConnection();
-        if (c == "run" || c == "history" || c == "status" || c == "log")
+        if (c == "run" || c == "end" || c == "history" || c == "status" || c == "log")
             return RunnerCommand(args, out_, err_);
         if (c == "create")
             return RunCreate(args, programFolder_, scheduler_, out_, err_);

@@ -1,5 +1,5 @@
 // The runner's subcommands on a state folder written by the runner's own state code: log, history and
-// status with their header lines, and run of a task that is already running.
+// status with their header lines, run of a task that is already running, and end of one that is not.
 #include "CliFixture.h"
 
 #include "RunLogTail.h"
@@ -119,8 +119,18 @@ TEST_F(CliRunnerTest, HistoryAndStatusHaveAHeaderLineAndRunOfARunningTaskSaysSo)
         0u)
         << none.err;
 
+    const CliResult noRunner = run({"end", "Copia"});
+    EXPECT_EQ(noRunner.exitCode, 1);
+    EXPECT_EQ(noRunner.err.rfind(
+                  "El ejecutor no está en marcha: no se puede pedir que finalice «Copia»; inícielo con ", 0),
+              0u)
+        << noRunner.err;
+
     // This test holds the runner's lock, as a running runner does, and the task is recorded as running.
     RunnerLock lock(state);
+    const CliResult idle = run({"end", "copia"});
+    EXPECT_EQ(idle.exitCode, 1);
+    EXPECT_EQ(idle.err, "La tarea «Copia» no está en ejecución: no hay nada que finalizar.\n");
     recorded.running = RunningRun{std::chrono::sys_seconds(std::chrono::seconds(1893470400)), 1, ""};
     state.Write("Copia", recorded);
     const CliResult again = run({"run", "Copia"});
