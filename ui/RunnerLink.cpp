@@ -8,6 +8,8 @@
 
 #include <optional>
 
+#include <unistd.h>
+
 namespace brio {
 
 namespace {
@@ -106,6 +108,16 @@ RunRequestAnswer AskRunnerToEnd(const std::string& task) {
     } catch (const BrioError& e) {
         return {false, notAsked(QStringLiteral("finalice ") + name, e)};
     }
+}
+
+QString NoRunnerNote() {
+    if (RunningRunner(stateFolder()))
+        return {};
+    // A user's tasks have the user's runner; root's store has the system's.
+    return ::geteuid() == 0
+               ? QStringLiteral("no hay ningún ejecutor para sus tareas: systemctl start brioschedule-runner")
+               : QStringLiteral(
+                     "no hay ningún ejecutor para sus tareas: systemctl --user start brioschedule-runner");
 }
 
 } // namespace brio

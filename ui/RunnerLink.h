@@ -42,4 +42,8 @@ RunRequestAnswer AskRunnerToRun(const std::string& task);
 // running, or no runner, is told and nothing is asked.
 RunRequestAnswer AskRunnerToEnd(const std::string& task);
 
+// After an export: that no runner will start the exported tasks and how to start the store's one;
+// empty when one runs.
+QString NoRunnerNote();
+
 } // namespace brio

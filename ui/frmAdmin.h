@@ -137,9 +137,11 @@ private:
     void SetCheckedTasksEnabled(bool blnEnabled);
     void ImportCheckedTasks();
     void ExportCheckedTasks();
-    // The flow both share: checked names, the question, the account, the work, the success message.
+    // The flow both share: checked names, the question, the account, the work, the success message (with
+    // a note when the work wrote to a store no runner works on).
     void TransferCheckedTasks(const QString& nothingChecked, const QString& question, const QString& success,
-                              void (clsAdminTask::*work)(const NameList&, NameProgress*));
+                              void (clsAdminTask::*work)(const NameList&, NameProgress*),
+                              bool toStore = false);
     void GenerateLauncherTasks();
     void RepairTasks();
     void RequestAccount();

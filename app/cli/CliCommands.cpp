@@ -191,8 +191,12 @@ int CliCommands::Export(const CliArguments& args) {
         return kFailed;
     const int status =
         ForEachName(args.names, [&](NameProgress* progress) { admin->Export(args.names, progress); });
-    if (status == kSuccess)
-        out_ << "Las tareas fueron exportadas con exito.\n";
+    if (status == kSuccess) {
+        out_ << "Las tareas fueron exportadas con exito.\n" << std::flush;
+        // Tasks written to the store run only when a runner works on it.
+        if (const std::string note = NoRunnerNote(); !note.empty())
+            err_ << "brioschedule-cli: " << note << '\n';
+    }
     return status;
 }
 

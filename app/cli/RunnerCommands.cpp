@@ -227,4 +227,13 @@ int RunnerCommand(const CliArguments& args, std::ostream& out, std::ostream& err
     return status(args.json, out);
 }
 
+std::string NoRunnerNote() {
+    if (RunningRunner(StateFolder(StateFolder::For(TaskStore::DefaultFolder()))))
+        return {};
+    // A user's tasks have the user's runner; root's store has the system's.
+    return ::geteuid() == 0
+               ? "no hay ningún ejecutor para sus tareas: systemctl start brioschedule-runner"
+               : "no hay ningún ejecutor para sus tareas: systemctl --user start brioschedule-runner";
+}
+
 } // namespace brio::cli

@@ -1,5 +1,6 @@
 // The runner's subcommands on a state folder written by the runner's own state code: log, history and
-// status with their header lines, run of a task that is already running, and end of one that is not.
+// status with their header lines, run of a task that is already running, end of one that is not, and
+// the export's word on a store no runner works on.
 #include "CliFixture.h"
 
 #include "RunLogTail.h"
@@ -137,6 +138,21 @@ TEST_F(CliRunnerTest, HistoryAndStatusHaveAHeaderLineAndRunOfARunningTaskSaysSo)
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_NE(again.err.find("La tarea «Copia» ya está en ejecución desde "), std::string::npos) << again.err;
     EXPECT_TRUE(TakeRequests(state).empty()) << "nothing is asked of the runner";
+}
+
+TEST_F(CliRunnerTest, ExportSaysWhenNoRunnerWorksOnTheStore) {
+    writeList(Entry("Cierre", "C:\\BRIO\\VELMORAX\\bin\\cierre.exe"));
+    const std::string hint =
+        std::string("brioschedule-cli: no hay ningún ejecutor para sus tareas: systemctl ") +
+        (::geteuid() == 0 ? "" : "--user ") + "start brioschedule-runner\n";
+    const CliResult alone = run({"export", "Cierre"});
+    EXPECT_EQ(alone.exitCode, 0) << alone.err;
+    EXPECT_EQ(alone.out, "Las tareas fueron exportadas con exito.\n");
+    EXPECT_EQ(alone.err, hint);
+    RunnerLock lock(state);
+    const CliResult watched = run({"export", "Cierre"});
+    EXPECT_EQ(watched.exitCode, 0) << watched.err;
+    EXPECT_EQ(watched.err, "");
 }
 
 } // namespace
