@@ -28,6 +28,7 @@ AdminMenus::AdminMenus(QMenuBar* bar) : QObject(bar) {
     mnuTareasReparar = NamedItem(mnuTareas, "mnuTareasReparar", QStringLiteral("&Reperar"));
     mnuTareasSep3 = NamedSeparator(mnuTareas, "mnuTareasSep3");
     mnuTareasEjecutar = NamedItem(mnuTareas, "mnuTareasEjecutar", QStringLiteral("E&jecutar ahora"));
+    mnuTareasFinalizar = NamedItem(mnuTareas, "mnuTareasFinalizar", QStringLiteral("&Finalizar tarea"));
     mnuTareasHistorial =
         NamedItem(mnuTareas, "mnuTareasHistorial", QStringLiteral("&Historial de ejecuciones"));
 

@@ -29,6 +29,7 @@ public:
     QAction* mnuTareasReparar;
     QAction* mnuTareasSep3;
     QAction* mnuTareasEjecutar;  // the runner starts the current task now
+    QAction* mnuTareasFinalizar; // the runner ends the current task's run
     QAction* mnuTareasHistorial; // the current task's last runs and their output
 
     QMenu* mnuSeleccion;

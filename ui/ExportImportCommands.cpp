@@ -2,6 +2,7 @@
 #include "BusyCursor.h"
 #include "CommandError.h"
 #include "MsgBox.h"
+#include "RunnerLink.h"
 #include "clsAdminTask.h"
 #include "frmAdmin.h"
 
@@ -21,7 +22,8 @@ bool confirmed(QWidget* parent, const QString& question) {
 
 void frmAdmin::TransferCheckedTasks(const QString& nothingChecked, const QString& question,
                                     const QString& success,
-                                    void (clsAdminTask::*work)(const NameList&, NameProgress*)) {
+                                    void (clsAdminTask::*work)(const NameList&, NameProgress*),
+                                    bool toStore) {
     const NameList names = GetCheckedTaskNames();
     if (IsArrayEmpty(names)) {
         MsgBox::show(this, nothingChecked, kInformation, MsgIcon::Exclamation, QMessageBox::Ok);
@@ -39,7 +41,10 @@ void frmAdmin::TransferCheckedTasks(const QString& nothingChecked, const QString
         admin->setStrPwd(storedPwd_.str());
         ((*admin).*work)(names, nullptr);
     }
-    MsgBox::show(this, success, kInformation, MsgIcon::Information, QMessageBox::Ok);
+    // Tasks written to the store run only when a runner works on it.
+    const QString note = toStore ? NoRunnerNote() : QString();
+    MsgBox::show(this, note.isEmpty() ? success : success + QStringLiteral("\n\nAviso: ") + note,
+                 kInformation, MsgIcon::Information, QMessageBox::Ok);
 }
 
 void frmAdmin::ImportCheckedTasks() {
@@ -57,7 +62,7 @@ void frmAdmin::ExportCheckedTasks() {
         TransferCheckedTasks(
             QStringLiteral("Deben seleccionarse las tareas que se desean exportar."),
             QStringLiteral("Las tareas seleccionadas serán exportadas a window. ¿Desea continuar?"),
-            QStringLiteral("Las tareas fueron exportadas con exito."), &clsAdminTask::Export);
+            QStringLiteral("Las tareas fueron exportadas con exito."), &clsAdminTask::Export, true);
     } catch (const BrioError& e) {
         ShowCommandError(this, e);
         // A refused account is asked for again by the next command that needs one.

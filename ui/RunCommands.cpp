@@ -1,4 +1,5 @@
-// The runner in the window: its status line, its columns, and "Ejecutar ahora" for the current task.
+// The runner in the window: its status line, its columns, and "Ejecutar ahora" and "Finalizar tarea" for
+// the current task.
 #include "AdminMenus.h"
 #include "ListColumns.h"
 #include "RunFeedback.h"
@@ -36,12 +37,15 @@ void frmAdmin::buildRunnerParts() {
     connect(menus_->mnuTareas, &QMenu::aboutToShow, this, [this] { UpdateRunItems(); });
     connect(menus_->mnuTareasEjecutar, &QAction::triggered, this, [this] { mnuTareasEjecutar_Click(); });
     connect(popup_->mnuPopupEjecutar, &QAction::triggered, this, [this] { mnuTareasEjecutar_Click(); });
+    connect(menus_->mnuTareasFinalizar, &QAction::triggered, this, [this] { mnuTareasFinalizar_Click(); });
+    connect(popup_->mnuPopupFinalizar, &QAction::triggered, this, [this] { mnuTareasFinalizar_Click(); });
     connect(menus_->mnuTareasHistorial, &QAction::triggered, this, [this] { mnuTareasHistorial_Click(); });
     connect(popup_->mnuPopupHistorial, &QAction::triggered, this, [this] { mnuTareasHistorial_Click(); });
 }
 
 void frmAdmin::UpdateRunItems() {
     bool canRun = false;
+    bool canEnd = false;
     bool stored = false;
     if (list_->CurrentRow() >= 0) {
         const std::string name = list_->CurrentText().toStdString();
@@ -52,9 +56,12 @@ void frmAdmin::UpdateRunItems() {
         } catch (const std::exception&) {
         }
         canRun = stored && runFeedback_->CanRun(name);
+        canEnd = stored && runFeedback_->CanEnd(name);
     }
     menus_->mnuTareasEjecutar->setEnabled(canRun);
     popup_->mnuPopupEjecutar->setEnabled(canRun);
+    menus_->mnuTareasFinalizar->setEnabled(canEnd);
+    popup_->mnuPopupFinalizar->setEnabled(canEnd);
     menus_->mnuTareasHistorial->setEnabled(stored);
     popup_->mnuPopupHistorial->setEnabled(stored);
 }
@@ -70,6 +77,12 @@ void frmAdmin::mnuTareasEjecutar_Click() {
     if (list_->CurrentRow() < 0)
         return;
     runFeedback_->Run(list_->CurrentText().toStdString());
+}
+
+void frmAdmin::mnuTareasFinalizar_Click() {
+    if (list_->CurrentRow() < 0)
+        return;
+    runFeedback_->End(list_->CurrentText().toStdString());
 }
 
 } // namespace brio

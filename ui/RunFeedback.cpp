@@ -16,6 +16,20 @@ bool RunFeedback::CanRun(const std::string& task) const {
     return watch_->Pid().has_value() && !watch_->State().Read(task).running;
 }
 
+bool RunFeedback::CanEnd(const std::string& task) const {
+    return watch_->Pid().has_value() && watch_->State().Read(task).running.has_value();
+}
+
+RunRequestAnswer RunFeedback::End(const std::string& task) {
+    const TaskState now = watch_->State().Read(task);
+    const RunRequestAnswer answer = AskRunnerToEnd(task);
+    bar_->showMessage(answer.text);
+    // The run being ended is recorded with the start it has now.
+    if (answer.asked && now.running)
+        asked_.insert(QString::fromStdString(task), now.running->start);
+    return answer;
+}
+
 RunRequestAnswer RunFeedback::Run(const std::string& task) {
     const auto before = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
     const RunRequestAnswer answer = AskRunnerToRun(task);
@@ -29,7 +43,7 @@ void RunFeedback::statesChanged() {
     for (auto it = asked_.begin(); it != asked_.end();) {
         const std::string task = it.key().toStdString();
         const TaskState state = watch_->State().Read(task);
-        // Done once the runner has recorded a run that began after the request.
+        // Done once the runner has recorded a run that began after the request (or is the run ended).
         if (state.running || !state.Last() || state.Last()->start < it.value()) {
             ++it;
             continue;

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+#include <unistd.h>
+
 namespace brio {
 
 namespace {
@@ -15,6 +17,16 @@ namespace {
 std::optional<std::filesystem::path>& storeFolder() {
     static std::optional<std::filesystem::path> folder;
     return folder;
+}
+
+QString quoted(const std::string& task) {
+    return QStringLiteral("«") + QString::fromStdString(task) + QStringLiteral("»");
+}
+
+// A request the runner did not take: its own words, without the error table's.
+QString notAsked(const QString& what, const BrioError& e) {
+    return QStringLiteral("No se ha podido pedir que se ") + what + QStringLiteral(": ") +
+           QString::fromStdString(e.what()).section(QStringLiteral(": "), 1, -1) + QStringLiteral(".");
 }
 
 StateFolder stateFolder() {
@@ -62,7 +74,7 @@ QString LastRunText(const std::string& task) {
 }
 
 RunRequestAnswer AskRunnerToRun(const std::string& task) {
-    const QString name = QStringLiteral("«") + QString::fromStdString(task) + QStringLiteral("»");
+    const QString name = quoted(task);
     const StateFolder state = stateFolder();
     if (!RunningRunner(state))
         return {false, QStringLiteral("El ejecutor no está en marcha: la tarea ") + name +
@@ -75,11 +87,37 @@ RunRequestAnswer AskRunnerToRun(const std::string& task) {
         return {true, QStringLiteral("Se ha pedido al ejecutor (proceso %1) que inicie ").arg(pid) + name +
                           QStringLiteral(".")};
     } catch (const BrioError& e) {
-        // The runner went away or did not answer: its own words, without the error table's.
-        return {false, QStringLiteral("No se ha podido pedir que se inicie ") + name + QStringLiteral(": ") +
-                           QString::fromStdString(e.what()).section(QStringLiteral(": "), 1, -1) +
-                           QStringLiteral(".")};
+        return {false, notAsked(QStringLiteral("inicie ") + name, e)};
     }
+}
+
+RunRequestAnswer AskRunnerToEnd(const std::string& task) {
+    const QString name = quoted(task);
+    const StateFolder state = stateFolder();
+    if (!RunningRunner(state))
+        return {false, QStringLiteral("El ejecutor no está en marcha: no se puede pedir que finalice ") +
+                           name + QStringLiteral("; ") + HowToStartRunner() + QStringLiteral(".")};
+    // The runner would only note the request: nothing is asked.
+    if (!state.Read(task).running)
+        return {false, QStringLiteral("La tarea ") + name +
+                           QStringLiteral(" no está en ejecución: no hay nada que finalizar.")};
+    try {
+        const int pid = EndThroughRunner(state, task, std::chrono::seconds(5));
+        return {true, QStringLiteral("Se ha pedido al ejecutor (proceso %1) que finalice ").arg(pid) + name +
+                          QStringLiteral(".")};
+    } catch (const BrioError& e) {
+        return {false, notAsked(QStringLiteral("finalice ") + name, e)};
+    }
+}
+
+QString NoRunnerNote() {
+    if (RunningRunner(stateFolder()))
+        return {};
+    // A user's tasks have the user's runner; root's store has the system's.
+    return ::geteuid() == 0
+               ? QStringLiteral("no hay ningún ejecutor para sus tareas: systemctl start brioschedule-runner")
+               : QStringLiteral(
+                     "no hay ningún ejecutor para sus tareas: systemctl --user start brioschedule-runner");
 }
 
 } // namespace brio

@@ -38,5 +38,12 @@ struct RunRequestAnswer {
 // Asks the running runner to start the task now, as brioschedule-cli run does; a task already running,
 // or no runner, is told and nothing is asked.
 RunRequestAnswer AskRunnerToRun(const std::string& task);
+// Asks the running runner to end the task's run now, as brioschedule-cli end does; a task that is not
+// running, or no runner, is told and nothing is asked.
+RunRequestAnswer AskRunnerToEnd(const std::string& task);
+
+// After an export: that no runner will start the exported tasks and how to start the store's one;
+// empty when one runs.
+QString NoRunnerNote();
 
 } // namespace brio

@@ -33,6 +33,7 @@ TaskPopupMenu::TaskPopupMenu(QWidget* parent) : QMenu(QStringLiteral("Popup"), p
     mnuPopupModificar = NamedItem(this, "mnuPopupModificar", QStringLiteral("&Modificar"));
     mnuPopupNuevaTarea = NamedItem(this, "mnuPopupNuevaTarea", QStringLiteral("Nueva tarea…"));
     mnuPopupEjecutar = NamedItem(this, "mnuPopupEjecutar", QStringLiteral("E&jecutar ahora"));
+    mnuPopupFinalizar = NamedItem(this, "mnuPopupFinalizar", QStringLiteral("&Finalizar tarea"));
     mnuPopupHistorial = NamedItem(this, "mnuPopupHistorial", QStringLiteral("Histo&rial de ejecuciones"));
     mnuPopupSp1 = addSeparator();
     mnuPopupSp1->setObjectName(QStringLiteral("mnuPopupSp1"));

@@ -25,8 +25,9 @@ public:
     QAction* mnuPopupEliminarWindow;
     QAction* mnuPopupModificar;
     QAction* mnuPopupNuevaTarea; // in the system view only
-    QAction* mnuPopupEjecutar;  // the runner starts the task now
-    QAction* mnuPopupHistorial; // the task's last runs and their output
+    QAction* mnuPopupEjecutar;   // the runner starts the task now
+    QAction* mnuPopupFinalizar;  // the runner ends the task's run
+    QAction* mnuPopupHistorial;  // the task's last runs and their output
     QAction* mnuPopupSp1;
     QAction* mnuPopupCancelar;
 };

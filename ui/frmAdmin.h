@@ -127,8 +127,9 @@ private:
     void mnuTareasExportar_Click();
     void mnuTareasReparar_Click();
     void mnuTareasNueva_Click(); // NewTaskCommands.cpp
-    // The runner's commands (RunCommands.cpp): start the current task now, and what they can act on.
+    // The runner's commands (RunCommands.cpp): start or end the current task now, and what they can act on.
     void mnuTareasEjecutar_Click();
+    void mnuTareasFinalizar_Click();
     void mnuTareasHistorial_Click();
     void UpdateRunItems();
     void buildRunnerParts();
@@ -136,9 +137,11 @@ private:
     void SetCheckedTasksEnabled(bool blnEnabled);
     void ImportCheckedTasks();
     void ExportCheckedTasks();
-    // The flow both share: checked names, the question, the account, the work, the success message.
+    // The flow both share: checked names, the question, the account, the work, the success message (with
+    // a note when the work wrote to a store no runner works on).
     void TransferCheckedTasks(const QString& nothingChecked, const QString& question, const QString& success,
-                              void (clsAdminTask::*work)(const NameList&, NameProgress*));
+                              void (clsAdminTask::*work)(const NameList&, NameProgress*),
+                              bool toStore = false);
     void GenerateLauncherTasks();
     void RepairTasks();
     void RequestAccount();

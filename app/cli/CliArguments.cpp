@@ -21,7 +21,7 @@ struct CommandRule {
     bool onlyReads; // writes nothing in the program folder
 };
 
-constexpr std::array<CommandRule, 19> kRules{{
+constexpr std::array<CommandRule, 20> kRules{{
     {"list", "system all json ", false, 0, 0, true},
     {"next", "system count after json ", false, 1, 1, true},
     {"show", "system json ", false, 1, 1, true},
@@ -36,9 +36,11 @@ constexpr std::array<CommandRule, 19> kRules{{
     {"repair", "user ", false, 0, 0, false},
     {"encode-connection", "", false, 0, 0, true},
     {"run", "", false, 1, 1, true},
+    {"end", "", false, 1, 1, true},
     {"history", "json ", false, 1, 1, true},
     {"status", "json ", false, 0, 0, true},
-    {"create", "user program args folder trigger flag disabled replace import from-json ", false, 0, 1, false},
+    {"create", "user program args folder trigger flag disabled replace import from-json ", false, 0, 1,
+     false},
     {"edit", "system ", false, 1, 1, false},
     {"log", "run ", false, 1, 1, true},
 }};
@@ -257,6 +259,7 @@ std::string HelpText() {
            "  repair --user USUARIO                 borra las claves y aplica la cuenta a todas las tareas\n"
            "  encode-connection                     cifra una cadena de conexión para SuiteSettings.ini\n"
            "  run NOMBRE                            pide al ejecutor (brioschedule-runner) que la inicie ya\n"
+           "  end NOMBRE                            pide al ejecutor que finalice la ejecución en curso\n"
            "  history NOMBRE [--json]               las ejecuciones anotadas de una tarea, la última "
            "primero\n"
            "  status [--json]                       si hay ejecutor en marcha; último resultado y próximo "

@@ -78,7 +78,7 @@ int CliCommands::Run(const CliArguments& args) {
             return Repair(args);
         if (c == "encode-connection")
             return EncodeConnection();
-        if (c == "run" || c == "history" || c == "status" || c == "log")
+        if (c == "run" || c == "end" || c == "history" || c == "status" || c == "log")
             return RunnerCommand(args, out_, err_);
         if (c == "create")
             return RunCreate(args, programFolder_, scheduler_, out_, err_);
@@ -191,8 +191,12 @@ int CliCommands::Export(const CliArguments& args) {
         return kFailed;
     const int status =
         ForEachName(args.names, [&](NameProgress* progress) { admin->Export(args.names, progress); });
-    if (status == kSuccess)
-        out_ << "Las tareas fueron exportadas con exito.\n";
+    if (status == kSuccess) {
+        out_ << "Las tareas fueron exportadas con exito.\n" << std::flush;
+        // Tasks written to the store run only when a runner works on it.
+        if (const std::string note = NoRunnerNote(); !note.empty())
+            err_ << "brioschedule-cli: " << note << '\n';
+    }
     return status;
 }
 

@@ -23,7 +23,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// How long `run` waits for the runner to take its request.
+// How long `run` and `end` wait for the runner to take their request.
 constexpr auto kPickupWait = 5s;
 
 std::string inQuotes(const std::string& name) {
@@ -68,6 +68,28 @@ int runTask(const std::string& name, std::ostream& out, std::ostream& err) {
     }
     const int pid = StartThroughRunner(state, task, kPickupWait);
     out << "Se ha pedido al ejecutor (proceso " << pid << ") que inicie " << inQuotes(task) << ".\n";
+    return 0;
+}
+
+int endTask(const std::string& name, std::ostream& out, std::ostream& err) {
+    const std::filesystem::path store = TaskStore::DefaultFolder();
+    const std::string task = storedName(store, name);
+    if (task.empty())
+        throw BrioError(err::SubscriptOutOfRange, "no existe la tarea " + inQuotes(name));
+    const StateFolder state(StateFolder::For(store));
+    if (!RunningRunner(state)) {
+        err << "El ejecutor no está en marcha: no se puede pedir que finalice " << inQuotes(task)
+            << "; inícielo con «systemctl start brioschedule-runner» o, en primer plano, con "
+               "«brioschedule-runner».\n";
+        return 1;
+    }
+    // The runner would only note the request: nothing is asked.
+    if (!state.Read(task).running) {
+        err << "La tarea " << inQuotes(task) << " no está en ejecución: no hay nada que finalizar.\n";
+        return 1;
+    }
+    const int pid = EndThroughRunner(state, task, kPickupWait);
+    out << "Se ha pedido al ejecutor (proceso " << pid << ") que finalice " << inQuotes(task) << ".\n";
     return 0;
 }
 
@@ -196,11 +218,22 @@ int runLog(const std::string& name, int back, std::ostream& out, std::ostream& e
 int RunnerCommand(const CliArguments& args, std::ostream& out, std::ostream& err) {
     if (args.command == "run")
         return runTask(args.names.front(), out, err);
+    if (args.command == "end")
+        return endTask(args.names.front(), out, err);
     if (args.command == "log")
         return runLog(args.names.front(), args.run, out, err);
     if (args.command == "history")
         return history(args.names.front(), args.json, out);
     return status(args.json, out);
+}
+
+std::string NoRunnerNote() {
+    if (RunningRunner(StateFolder(StateFolder::For(TaskStore::DefaultFolder()))))
+        return {};
+    // A user's tasks have the user's runner; root's store has the system's.
+    return ::geteuid() == 0
+               ? "no hay ningún ejecutor para sus tareas: systemctl start brioschedule-runner"
+               : "no hay ningún ejecutor para sus tareas: systemctl --user start brioschedule-runner";
 }
 
 } // namespace brio::cli

@@ -1,5 +1,6 @@
 // The runner's subcommands on a state folder written by the runner's own state code: log, history and
-// status with their header lines, and run of a task that is already running.
+// status with their header lines, run of a task that is already running, end of one that is not, and
+// the export's word on a store no runner works on.
 #include "CliFixture.h"
 
 #include "RunLogTail.h"
@@ -119,14 +120,39 @@ TEST_F(CliRunnerTest, HistoryAndStatusHaveAHeaderLineAndRunOfARunningTaskSaysSo)
         0u)
         << none.err;
 
+    const CliResult noRunner = run({"end", "Copia"});
+    EXPECT_EQ(noRunner.exitCode, 1);
+    EXPECT_EQ(noRunner.err.rfind(
+                  "El ejecutor no está en marcha: no se puede pedir que finalice «Copia»; inícielo con ", 0),
+              0u)
+        << noRunner.err;
+
     // This test holds the runner's lock, as a running runner does, and the task is recorded as running.
     RunnerLock lock(state);
+    const CliResult idle = run({"end", "copia"});
+    EXPECT_EQ(idle.exitCode, 1);
+    EXPECT_EQ(idle.err, "La tarea «Copia» no está en ejecución: no hay nada que finalizar.\n");
     recorded.running = RunningRun{std::chrono::sys_seconds(std::chrono::seconds(1893470400)), 1, ""};
     state.Write("Copia", recorded);
     const CliResult again = run({"run", "Copia"});
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_NE(again.err.find("La tarea «Copia» ya está en ejecución desde "), std::string::npos) << again.err;
     EXPECT_TRUE(TakeRequests(state).empty()) << "nothing is asked of the runner";
+}
+
+TEST_F(CliRunnerTest, ExportSaysWhenNoRunnerWorksOnTheStore) {
+    writeList(Entry("Cierre", "C:\\BRIO\\VELMORAX\\bin\\cierre.exe"));
+    const std::string hint =
+        std::string("brioschedule-cli: no hay ningún ejecutor para sus tareas: systemctl ") +
+        (::geteuid() == 0 ? "" : "--user ") + "start brioschedule-runner\n";
+    const CliResult alone = run({"export", "Cierre"});
+    EXPECT_EQ(alone.exitCode, 0) << alone.err;
+    EXPECT_EQ(alone.out, "Las tareas fueron exportadas con exito.\n");
+    EXPECT_EQ(alone.err, hint);
+    RunnerLock lock(state);
+    const CliResult watched = run({"export", "Cierre"});
+    EXPECT_EQ(watched.exitCode, 0) << watched.err;
+    EXPECT_EQ(watched.err, "");
 }
 
 } // namespace

@@ -78,7 +78,7 @@ TEST_F(AccountDialogTest, EnterInThePasswordBoxAcceptsAndTheWindowKeepsTheAccoun
     window().menus().mnuTareasExportar->trigger();
     EXPECT_TRUE(typing.ran());
     EXPECT_EQ(window().StoredUser(), kUser);
-    EXPECT_EQ(TakeShown().back().text, "Las tareas fueron exportadas con exito.");
+    EXPECT_EQ(TakeShown().back().text, ExportedWithoutRunner());
 }
 
 TEST_F(AccountDialogTest, EnterInTheUserBoxActsAsAceptar) {

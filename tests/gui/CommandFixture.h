@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 // Readable texts in test failures.
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
@@ -57,6 +59,14 @@ protected:
             ASSERT_GE(row, 0) << name;
             window().tasks()->SetChecked(row, true);
         }
+    }
+    // The export's success message on a store no runner works on, as this user is told it.
+    static QString ExportedWithoutRunner() {
+        return QStringLiteral(
+                   "Las tareas fueron exportadas con exito.\n\nAviso: no hay ningún ejecutor para sus "
+                   "tareas: systemctl ") +
+               (::geteuid() == 0 ? QString() : QStringLiteral("--user ")) +
+               QStringLiteral("start brioschedule-runner");
     }
     // The boxes shown since the last call, then the log is cleared.
     QList<MsgBox::Shown> TakeShown() {

@@ -71,6 +71,7 @@ TEST_F(FrameTest, MenuTreeHasTheCaptionsAccessKeysShortcutsAndHiddenItems) {
                                                      {"&Reperar", true, ""},
                                                      {"-", true, ""},
                                                      {"E&jecutar ahora", true, ""},
+                                                     {"&Finalizar tarea", true, ""},
                                                      {"&Historial de ejecuciones", true, ""}}));
     EXPECT_EQ(items(m.mnuSeleccion),
               (std::vector<Item>{{"M&arcar/Desmarcar Todas", true, "Ctrl+E"}, {"-", false, ""}}));
@@ -91,6 +92,7 @@ TEST_F(FrameTest, MenuTreeHasTheCaptionsAccessKeysShortcutsAndHiddenItems) {
                                                {"&Modificar", true, ""},
                                                {"Nueva tarea…", true, ""},
                                                {"E&jecutar ahora", true, ""},
+                                               {"&Finalizar tarea", true, ""},
                                                {"Histo&rial de ejecuciones", true, ""},
                                                {"-", true, ""},
                                                {"&Cancelar", true, ""}}));

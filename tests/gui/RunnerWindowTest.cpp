@@ -1,5 +1,5 @@
 // The runner in the window: the status line against the real runner, the system view's runner columns
-// and their header menu, and "Ejecutar ahora" with its feedback.
+// and their header menu, and "Ejecutar ahora" and "Finalizar tarea" with their feedback.
 #include "CommandFixture.h"
 
 #include "ListColumns.h"
@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -234,36 +235,97 @@ TEST_F(RunnerWindowTest, TheSystemViewShowsTheRunnersColumnsSortsThemAndHidesThe
     EXPECT_FALSE(again.isSectionHidden(TaskListModel::ColRnd));
 }
 
-TEST_F(RunnerWindowTest, EjecutarAhoraActsOnlyWhenItCanAndTellsTheRunsEnd) {
+TEST_F(RunnerWindowTest, EjecutarAhoraAndFinalizarActOnlyWhenTheyCanAndTellTheRunsEnd) {
     WriteList({{.name = "Copia"}, {.name = "Solo listado"}});
     AddDailyTask("Copia");
     AddDailyTask("Ocupada");
+    const auto busySince = std::chrono::sys_seconds(std::chrono::seconds(1893466800));
     TaskState busy;
-    busy.running = RunningRun{std::chrono::sys_seconds(std::chrono::seconds(1893466800)), 1, ""};
+    busy.running = RunningRun{busySince, 1, ""};
     state_.Write("Ocupada", busy);
     Open();
     AdminMenus& m = window().menus();
     TaskPopupMenu& popup = *window().mnuPopup();
-    const auto enabledFor = [&](const std::string& name) {
-        Select(name);
-        EXPECT_TRUE(window().PreparePopup());
-        const bool popupEnabled = popup.mnuPopupEjecutar->isEnabled();
-        m.mnuTareas->aboutToShow();
-        EXPECT_EQ(m.mnuTareasEjecutar->isEnabled(), popupEnabled) << name;
-        return popupEnabled;
+    struct Case {
+        const char* name;
+        bool runner;
+        bool systemView;
+        bool canRun;
+        bool canEnd;
     };
-    EXPECT_FALSE(enabledFor("Copia")) << "no runner runs";
-
-    // A runner of this state folder: this test holds its lock and takes its requests.
-    RunnerLock lock(state_);
-    window().Runner().CheckNow();
-    EXPECT_TRUE(enabledFor("Copia")) << "in the store and idle";
-    EXPECT_FALSE(enabledFor("Solo listado")) << "not in the store";
-    window().mnuVerTareasSistema_Click();
-    EXPECT_FALSE(enabledFor("Ocupada")) << "already running";
+    const Case cases[] = {
+        {"Copia", false, false, false, false},       // no runner runs
+        {"Copia", true, false, true, false},         // in the store and idle
+        {"Solo listado", true, false, false, false}, // not in the store
+        {"Ocupada", true, true, false, true},        // running
+        {"Copia", true, true, true, false},          {"Ocupada", false, true, false, false},
+    };
+    std::optional<RunnerLock> lock;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.runner ? " with a runner" : " without a runner"));
+        // A runner of this state folder: this test holds its lock and takes its requests.
+        if (c.runner && !lock)
+            lock.emplace(state_);
+        else if (!c.runner)
+            lock.reset();
+        window().Runner().CheckNow();
+        if (c.systemView)
+            window().mnuVerTareasSistema_Click();
+        else
+            window().mnuVerTareasBrio_Click();
+        Select(c.name);
+        EXPECT_TRUE(window().PreparePopup());
+        const bool canRun = popup.mnuPopupEjecutar->isEnabled();
+        const bool canEnd = popup.mnuPopupFinalizar->isEnabled();
+        m.mnuTareas->aboutToShow();
+        EXPECT_EQ(canRun, c.canRun);
+        EXPECT_EQ(canEnd, c.canEnd);
+        EXPECT_EQ(m.mnuTareasEjecutar->isEnabled(), canRun);
+        EXPECT_EQ(m.mnuTareasFinalizar->isEnabled(), canEnd);
+    }
     EXPECT_EQ(Cell("Ocupada", TaskListModel::ColResult), "En ejecución");
-    EXPECT_TRUE(enabledFor("Copia"));
+    // Asked with no runner, or of a task that is not running, each says why and asks nothing.
+    EXPECT_EQ(AskRunnerToEnd("Ocupada").text,
+              "El ejecutor no está en marcha: no se puede pedir que finalice «Ocupada»; " +
+                  HowToStartRunner() + ".");
+    lock.emplace(state_);
+    window().Runner().CheckNow();
+    const RunRequestAnswer idle = AskRunnerToEnd("Copia");
+    EXPECT_FALSE(idle.asked);
+    EXPECT_EQ(idle.text, "La tarea «Copia» no está en ejecución: no hay nada que finalizar.");
+    EXPECT_TRUE(TakeRequests(state_).empty());
 
+    // "Finalizar tarea" asks the runner; the status bar says so, then how the run ended.
+    std::vector<RunnerRequest> ending;
+    std::thread ender([&] {
+        for (int i = 0; i < 300 && ending.empty(); ++i) {
+            ending = TakeRequests(state_);
+            std::this_thread::sleep_for(10ms);
+        }
+    });
+    Select("Ocupada");
+    ASSERT_TRUE(window().PreparePopup());
+    popup.mnuPopupFinalizar->trigger();
+    ender.join();
+    EXPECT_EQ(ending, (std::vector<RunnerRequest>{{RequestKind::End, "Ocupada"}}));
+    EXPECT_EQ(
+        window().statusBar()->currentMessage(),
+        QStringLiteral("Se ha pedido al ejecutor (proceso %1) que finalice «Ocupada».").arg(::getpid()));
+    TaskState killed;
+    killed.Add(Run(busySince.time_since_epoch().count(), runresult::killed, std::nullopt,
+                   "finalizada por el administrador"));
+    state_.Write("Ocupada", killed);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return window().statusBar()->currentMessage() ==
+                   "«Ocupada» ha terminado: Finalizada (finalizada por el administrador)";
+        },
+        3s))
+        << window().statusBar()->currentMessage().toStdString();
+    EXPECT_EQ(Cell("Ocupada", TaskListModel::ColResult), "Finalizada");
+
+    Select("Copia");
+    m.mnuTareas->aboutToShow();
     std::vector<RunnerRequest> taken;
     std::thread runner([&] {
         for (int i = 0; i < 300 && taken.empty(); ++i) {

@@ -171,6 +171,37 @@ TEST_F(RunnerEndToEndTest, TheRunnerRunsADueTaskAndTheCommandLineStartsItAgain) 
     EXPECT_EQ(Cli({"status"}).out.rfind("No hay ningún ejecutor en marcha", 0), 0u);
 }
 
+TEST_F(RunnerEndToEndTest, TheCommandLineEndsARunningTaskThroughTheRunner) {
+    SaveTask("Larga",
+             ScriptTask(Script("larga.sh", "sleep 60"), {MakeTrigger(trigger::Daily, 2030, 1, 1, 3, 0)}));
+    const Output noRunner = Cli({"end", "Larga"});
+    EXPECT_EQ(noRunner.status, 1);
+    EXPECT_THAT(noRunner.err,
+                HasSubstr("El ejecutor no está en marcha: no se puede pedir que finalice «Larga»"));
+
+    RunnerProcess runner(Environment(), root_ / "runner.err");
+    ASSERT_GT(runner.pid(), 0);
+    // The runner writes the task's next start once it has read the store.
+    ASSERT_TRUE(waitFor([&] { return StateFolder(state_).Read("Larga").next.has_value(); }, 5s))
+        << ReadText(root_ / "runner.err");
+    const Output idle = Cli({"end", "Larga"});
+    EXPECT_EQ(idle.status, 1);
+    EXPECT_THAT(idle.err, HasSubstr("La tarea «Larga» no está en ejecución"));
+
+    ASSERT_EQ(Cli({"run", "Larga"}).status, 0);
+    ASSERT_TRUE(waitFor([&] { return StateFolder(state_).Read("Larga").running.has_value(); }, 2s));
+    const Output ended = Cli({"end", "larga"});
+    EXPECT_EQ(ended.status, 0) << ended.err;
+    EXPECT_THAT(ended.out, HasSubstr("que finalice «Larga»."));
+    // SIGTERM ends a plain sleep at once: well within the grace.
+    ASSERT_TRUE(waitFor([&] { return Results("Larga").size() == 1; }, 5s)) << ReadText(root_ / "runner.err");
+    const TaskState state = StateFolder(state_).Read("Larga");
+    EXPECT_EQ(state.runs[0].result, runresult::killed);
+    EXPECT_EQ(state.runs[0].reason, "finalizada por el administrador");
+    EXPECT_FALSE(state.running);
+    EXPECT_EQ(runner.Stop(), 0);
+}
+
 TEST_F(RunnerEndToEndTest, UnderSystemdItTellsReadyStatusAndWatchdog) {
     SaveTask("Diaria",
              ScriptTask(Script("nada.sh", "true"), {MakeTrigger(trigger::Daily, 2030, 1, 1, 3, 0)}));
