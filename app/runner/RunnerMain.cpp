@@ -122,6 +122,7 @@ int main(int argc, char* argv[]) {
         else if (!options.launch.config.drives.empty())
             options.launch.drives = brio::HostPaths(brio::ParseDriveMap(options.launch.config.drives));
         options.bootId = brio::CurrentBootId();
+        options.reporter = brio::MakeRunReports(options.launch, std::cerr);
 
         brio::SystemClock clock;
         brio::ForkLauncher launcher(brio::RunnerPamService());
