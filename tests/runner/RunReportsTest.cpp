@@ -1,0 +1,274 @@
+// What the runner reports of its runs besides its state folder: journal entries, mail through a
+// sendmail of the test's own and the metrics file, driven through the core on real processes.
+#include "RunnerFixture.h"
+
+#include "Conversions.h"
+#include "FailureMail.h"
+#include "MetricsFile.h"
+#include "RunJournal.h"
+
+#include <gmock/gmock.h>
+
+#include <cstdlib>
+#include <map>
+#include <regex>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing::HasSubstr;
+using testing::Not;
+
+namespace brio::test {
+
+namespace {
+
+std::map<std::string, std::string> fieldMap(const std::vector<std::string>& fields) {
+    std::map<std::string, std::string> out;
+    for (const std::string& field : fields)
+        out[field.substr(0, field.find('='))] = field.substr(field.find('=') + 1);
+    return out;
+}
+
+// The names of a message's headers, in order (a folded line continues the header before).
+std::vector<std::string> headerNames(const std::string& message) {
+    std::vector<std::string> names;
+    std::istringstream in(message.substr(0, message.find("\n\n")));
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line.front() != ' ')
+            names.push_back(line.substr(0, line.find(':')));
+    return names;
+}
+
+// Runs a command through the shell; its exit status.
+int shell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+class RunReportsTest : public RunnerFixture {
+protected:
+    // A new core whose reports are `parts`.
+    RunReports& Report(std::vector<std::unique_ptr<RunReporter>> parts) {
+        auto reports = std::make_shared<RunReports>(TaskUser());
+        for (auto& part : parts)
+            reports->Add(std::move(part));
+        options_.reporter = reports;
+        MakeCore();
+        core_->Start();
+        return *reports;
+    }
+    // Saves and runs now each task (name, shell script), then waits for the runs to end.
+    void RunTasks(const std::vector<std::pair<std::string, std::string>>& tasks) {
+        for (const auto& [name, body] : tasks) {
+            SaveTask(name, ScriptTask(Script(name + ".sh", body)));
+            core_->RunNow(name);
+        }
+        WaitForRuns();
+    }
+    // A sendmail that keeps its arguments and message in numbered files of `mail_`, after `delay`.
+    std::string FakeSendmail(const std::string& before = "") {
+        fs::create_directory(mail_);
+        const fs::path script = root_ / "sendmail";
+        const std::string to = mail_.string();
+        WriteText(script, "#!/bin/sh\n" + before + "\nn=$(ls " + to +
+                              " | grep -c '^args')\nprintf '%s\\n' \"$@\" > " + to + "/args.$n\ncat > " + to +
+                              "/mail.$n\n");
+        ::chmod(script.c_str(), 0755);
+        return script.string() + " -t -oi";
+    }
+    std::vector<std::string> Mails() const {
+        std::vector<std::string> mails;
+        for (int n = 0; fs::exists(mail_ / ("mail." + std::to_string(n))); ++n)
+            mails.push_back(ReadText(mail_ / ("mail." + std::to_string(n))));
+        return mails;
+    }
+
+    fs::path mail_ = root_ / "mail";
+};
+
+TEST_F(RunReportsTest, JournalEntriesCarryTheRunsFields) {
+    std::vector<std::vector<std::string>> entries;
+    std::vector<std::unique_ptr<RunReporter>> parts;
+    parts.push_back(
+        std::make_unique<RunJournal>([&](const std::vector<std::string>& f) { entries.push_back(f); }));
+    Report(std::move(parts));
+    RunTasks({{"Cierre diario", "echo hecho"}, {"Copia", "echo fallo >&2; exit 3"}});
+
+    struct Case {
+        std::string task, result, priority, exit, id;
+    };
+    const Case cases[] = {
+        {"Cierre diario", "ok", "6", "0", "11f475c4d7a24cd2a9b8a9e52861dd25"},
+        {"Copia", "error", "3", "3", "86b3dd880bdf42bca7c0e411049e084e"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.task);
+        std::vector<std::map<std::string, std::string>> mine;
+        for (const auto& entry : entries)
+            if (fieldMap(entry)["BRIOSCHEDULE_TASK"] == c.task)
+                mine.push_back(fieldMap(entry));
+        ASSERT_EQ(mine.size(), 2u) << "one entry at the start, one at the end";
+        EXPECT_EQ(mine[0]["MESSAGE_ID"], "c682f2abf74d481eb6b62b134513f4a3");
+        EXPECT_EQ(mine[0].count("BRIOSCHEDULE_RESULT"), 0u);
+        const auto& end = mine[1];
+        EXPECT_EQ(end.at("MESSAGE_ID"), c.id);
+        EXPECT_EQ(end.at("PRIORITY"), c.priority);
+        EXPECT_EQ(end.at("BRIOSCHEDULE_RESULT"), c.result);
+        EXPECT_EQ(end.at("BRIOSCHEDULE_EXIT_STATUS"), c.exit);
+        EXPECT_EQ(end.at("BRIOSCHEDULE_ACCOUNT"), TaskUser());
+        EXPECT_EQ(end.at("BRIOSCHEDULE_LOG"), StateOf(c.task).runs.back().log);
+        EXPECT_EQ(end.count("BRIOSCHEDULE_SIGNAL"), 0u);
+        EXPECT_THAT(end.at("MESSAGE"), HasSubstr("«" + c.task + "»"));
+    }
+}
+
+TEST_F(RunReportsTest, CatalogIsAcceptedByJournalctl) {
+    const fs::path folder = root_ / "journal-root/usr/lib/systemd/catalog";
+    fs::create_directories(folder);
+    fs::copy_file(BRIO_CATALOG_FILE, folder / fs::path(BRIO_CATALOG_FILE).filename());
+    const std::string root = (root_ / "journal-root").string();
+    ASSERT_EQ(shell("journalctl --update-catalog --root=" + root + " 2>" + root + "/errors"), 0)
+        << ReadText(root + "/errors");
+    EXPECT_EQ(ReadText(root + "/errors"), "");
+    ASSERT_EQ(shell("journalctl --list-catalog --root=" + root + " > " + root + "/list"), 0);
+    const std::string list = ReadText(root + "/list");
+    for (const char* id : {"c682f2abf74d481eb6b62b134513f4a3", "11f475c4d7a24cd2a9b8a9e52861dd25",
+                           "86b3dd880bdf42bca7c0e411049e084e", "a12dd9299119426599d1534206d38aa1",
+                           "a848cd17eff64a5ba919ce08507e64d1", "7631d3733ccf4231bf205b707ff50b74",
+                           "824336bc426043fcacadc44ab674b014"})
+        EXPECT_THAT(list, HasSubstr(id));
+}
+
+TEST_F(RunReportsTest, FailedRunMailsOnceWithItsLastLinesAndAnOkRunDoesNot) {
+    std::vector<std::unique_ptr<RunReporter>> parts;
+    parts.push_back(std::make_unique<FailureMail>("admin@example.org", std::set<std::string>{"error"},
+                                                  FakeSendmail(), "servidor1", messages_));
+    RunReporter& reports = Report(std::move(parts));
+    RunTasks({{"Cierre diario", "i=1; while [ $i -le 150 ]; do echo \"línea $i\"; i=$((i+1)); done; exit 2"},
+              {"Copia", "echo bien"}});
+    ASSERT_TRUE(waitFor(
+        [&] {
+            reports.Tend(std::chrono::steady_clock::now());
+            return !reports.NextTend();
+        },
+        5s));
+
+    const std::vector<std::string> mails = Mails();
+    ASSERT_EQ(mails.size(), 1u) << messages_.str();
+    EXPECT_EQ(ReadText(mail_ / "args.0"), "-t\n-oi\n");
+    const std::string& mail = mails.front();
+    EXPECT_EQ(headerNames(mail), (std::vector<std::string>{"To", "Subject", "Auto-Submitted", "MIME-Version",
+                                                           "Content-Type", "Content-Transfer-Encoding"}));
+    EXPECT_THAT(mail, HasSubstr("To: admin@example.org\n"));
+    EXPECT_THAT(mail, HasSubstr("Subject: =?UTF-8?B?"));
+    EXPECT_THAT(mail, HasSubstr("Código de salida: 2\n"));
+    EXPECT_THAT(mail, HasSubstr("\nlínea 51\n"));
+    EXPECT_THAT(mail, HasSubstr("\nlínea 150\n"));
+    EXPECT_THAT(mail, Not(HasSubstr("\nlínea 50\n")));
+    EXPECT_THAT(mail, Not(HasSubstr("Copia")));
+}
+
+TEST_F(RunReportsTest, NoTaskNameOrOutputAddsAHeader) {
+    FailureMail mail("admin@example.org\nBcc: otro@example.org", {"error"}, "/bin/true", "servidor1\nX: y",
+                     messages_);
+    const RunRecord run{Utc(2030, 1, 1, 9, 0), Utc(2030, 1, 1, 9, 1), "error", 1,
+                        std::nullopt,          "falló\nCc: x",        ""};
+    for (const std::string task :
+         {"Cierre\r\nBcc: intruso@example.org", "Copia: \nSubject: otra", "Año\n:"}) {
+        SCOPED_TRACE(task);
+        const std::string text = mail.Message({task, "nobody", run});
+        EXPECT_EQ(headerNames(text),
+                  (std::vector<std::string>{"To", "Subject", "Auto-Submitted", "MIME-Version", "Content-Type",
+                                            "Content-Transfer-Encoding"}));
+        EXPECT_THAT(text.substr(0, text.find("\n\n")), Not(HasSubstr("\r")));
+    }
+}
+
+TEST_F(RunReportsTest, HangingSendmailIsEndedAtItsLimitAndOtherTasksStillStart) {
+    std::vector<std::unique_ptr<RunReporter>> parts;
+    auto owned = std::make_unique<FailureMail>("admin@example.org", std::set<std::string>{"error"},
+                                               FakeSendmail("sleep 30"), "servidor1", messages_, 1s);
+    const FailureMail& mail = *owned;
+    parts.push_back(std::move(owned));
+    RunReporter& reports = Report(std::move(parts));
+    RunTasks({{"Falla", "exit 1"}});
+    RunTasks({{"Sigue", "echo sigue"}});
+    EXPECT_EQ(StateOf("Sigue").runs.back().result, runresult::ok);
+    EXPECT_EQ(mail.Sending(), 1u) << "the next task started while the mail still hung";
+    ASSERT_TRUE(waitFor(
+        [&] {
+            reports.Tend(std::chrono::steady_clock::now());
+            return messages_.str().find("no terminó en 1 s") != std::string::npos;
+        },
+        5s))
+        << messages_.str();
+    EXPECT_FALSE(reports.NextTend());
+}
+
+TEST_F(RunReportsTest, MetricsMatchTheStateFilesAndPassPromtool) {
+    const fs::path folder = root_ / "metrics";
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms(0755));
+    std::vector<std::unique_ptr<RunReporter>> parts;
+    auto owned = std::make_unique<MetricsFile>(folder / "brioschedule.prom", ::geteuid(), messages_);
+    MetricsFile& metrics = *owned;
+    parts.push_back(std::move(owned));
+    RunReporter& reports = Report(std::move(parts));
+    SaveTask("Diario",
+             ScriptTask(Script("diario.sh", "exit 0"), {MakeTrigger(trigger::Daily, 2030, 1, 1, 9, 1)}));
+    clock_.now = Utc(2030, 1, 1, 9, 1);
+    core_->Poll();
+    WaitForRuns();
+    RunTasks({{"Falla", "exit 4"}});
+    // The store does not take such a name, a state folder may hold one: the label is escaped.
+    const std::string odd = "Con \"comillas\" y \\barra\ny línea";
+    TaskState oddState;
+    oddState.Add({Utc(2030, 1, 1, 8, 0), Utc(2030, 1, 1, 8, 0, 30), "ok", 0, std::nullopt, "", ""});
+    metrics.TaskChanged(odd, &oddState);
+    reports.Tend(std::chrono::steady_clock::now() + 2s);
+
+    const fs::path file = folder / "brioschedule.prom";
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0644));
+    EXPECT_EQ(
+        shell("promtool check metrics < " + file.string() + " > " + (root_ / "promtool").string() + " 2>&1"),
+        0)
+        << ReadText(root_ / "promtool");
+    const std::string text = ReadText(file);
+    EXPECT_THAT(text, HasSubstr("brioschedule_runner_tasks 3\n"));
+    const auto value = [&](const std::string& metric, const std::string& labels) {
+        const std::string line = metric + "{" + labels + "} ";
+        const std::size_t at = text.find(line);
+        return at == std::string::npos
+                   ? std::string("(none)")
+                   : text.substr(at + line.size(), text.find('\n', at) - at - line.size());
+    };
+    for (const std::string task : {"Diario", "Falla"}) {
+        SCOPED_TRACE(task);
+        const TaskState state = StateOf(task);
+        const RunRecord& last = state.runs.back();
+        const std::string label = "task=\"" + task + "\"";
+        EXPECT_EQ(value("brioschedule_task_last_run_start_timestamp_seconds", label),
+                  std::to_string(last.start.time_since_epoch().count()));
+        EXPECT_EQ(value("brioschedule_task_last_run_duration_seconds", label),
+                  std::to_string((*last.end - last.start).count()));
+        EXPECT_EQ(value("brioschedule_task_last_run_success", label), last.result == "ok" ? "1" : "0");
+        EXPECT_EQ(value("brioschedule_task_next_run_timestamp_seconds", label),
+                  state.next ? std::to_string(state.next->time_since_epoch().count()) : "(none)");
+        EXPECT_EQ(value("brioschedule_task_running", label), "0");
+        EXPECT_EQ(value("brioschedule_task_runs_total", label + ",result=\"" + last.result + "\""), "1");
+    }
+    EXPECT_EQ(
+        value("brioschedule_task_last_run_duration_seconds", R"(task="Con \"comillas\" y \\barra\ny línea")"),
+        "30");
+
+    // However many changes come, the file is written at most once a second.
+    const auto written = fs::last_write_time(file);
+    RunTasks({{"Otra", "exit 0"}});
+    reports.Tend(std::chrono::steady_clock::now());
+    EXPECT_EQ(fs::last_write_time(file), written);
+    EXPECT_TRUE(reports.NextTend());
+}
+
+} // namespace brio::test
