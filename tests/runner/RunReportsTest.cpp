@@ -11,7 +11,11 @@
 
 #include <cstdlib>
 #include <map>
-#include <regex>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -37,6 +41,28 @@ std::vector<std::string> headerNames(const std::string& message) {
         if (!line.empty() && line.front() != ' ')
             names.push_back(line.substr(0, line.find(':')));
     return names;
+}
+
+// The fields of one datagram of the journal's native protocol: "NAME=value" lines, or a name, a line
+// break, a 64-bit little-endian length and the value, for values with line breaks.
+std::map<std::string, std::string> journalDatagram(const std::string& data) {
+    std::map<std::string, std::string> fields;
+    std::size_t at = 0;
+    while (at < data.size()) {
+        const std::size_t end = data.find('\n', at);
+        const std::string line = data.substr(at, end - at);
+        if (const std::size_t equals = line.find('='); equals != std::string::npos) {
+            fields[line.substr(0, equals)] = line.substr(equals + 1);
+            at = end + 1;
+            continue;
+        }
+        std::uint64_t size = 0;
+        for (int i = 7; i >= 0; --i)
+            size = size << 8 | static_cast<unsigned char>(data[end + 1 + i]);
+        fields[line] = data.substr(end + 9, size);
+        at = end + 9 + size + 1;
+    }
+    return fields;
 }
 
 // Runs a command through the shell; its exit status.
@@ -269,6 +295,75 @@ TEST_F(RunReportsTest, MetricsMatchTheStateFilesAndPassPromtool) {
     reports.Tend(std::chrono::steady_clock::now());
     EXPECT_EQ(fs::last_write_time(file), written);
     EXPECT_TRUE(reports.NextTend());
+}
+
+// The real runner with all three reports: its journal entries reach a journal socket of the test's own
+// (bound over the journal's path in a mount namespace of the runner's own), the failed run is mailed
+// and the metrics file is written.
+TEST_F(RunReportsTest, RealRunnerReportsAStartUpRunEverywhere) {
+    if (!Root() || shell("unshare -m true 2>/dev/null") != 0)
+        GTEST_SKIP() << "needs root and mount namespaces to give the runner a journal of the test's own";
+    const fs::path socketPath = root_ / "journal.socket";
+    const int journal = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(journal, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const timeval wait{0, 200000};
+    ::setsockopt(journal, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+
+    const fs::path metrics = root_ / "metrics";
+    fs::create_directory(metrics);
+    fs::permissions(metrics, fs::perms(0755));
+    WriteText(root_ / "runner.conf", "MailTo=admin@example.org\nSendmailCommand=" + FakeSendmail() +
+                                         "\nMetricsFile=" + (metrics / "brio.prom").string() + "\n");
+    SaveTask("Arranque", ScriptTask(Script("arranque.sh", "echo no hay red; exit 5"),
+                                    {MakeTrigger(trigger::AtSystemStart, 2030, 1, 1, 0, 0)}));
+    const fs::path errors = root_ / "runner.err";
+    const std::string script = "mount -t tmpfs tmpfs /run && mkdir -p /run/systemd/journal && ln -s " +
+                               socketPath.string() + " /run/systemd/journal/socket && exec 2>" +
+                               errors.string() + " && JOURNAL_STREAM=$(stat -L -c %d:%i " + errors.string() +
+                               ") exec " + BRIO_RUNNER_PATH;
+    std::vector<std::string> environment{
+        "BRIOSCHEDULE_TASKS=" + store_.string(), "BRIOSCHEDULE_DRIVES=C:=" + drive_.string(),
+        "BRIOSCHEDULE_RUNNER_CONF=" + (root_ / "runner.conf").string(), "BRIOSCHEDULE_STATE=", "TZ=UTC"};
+    for (char** item = environ; *item; ++item)
+        environment.emplace_back(*item);
+    std::vector<char*> envp;
+    for (std::string& item : environment)
+        envp.push_back(item.data());
+    envp.push_back(nullptr);
+    const char* argv[] = {"unshare", "-m", "sh", "-c", script.c_str(), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawnp(&pid, "unshare", nullptr, nullptr, const_cast<char**>(argv), envp.data()), 0);
+
+    std::vector<std::map<std::string, std::string>> entries;
+    const bool ended = waitFor(
+        [&] {
+            char buffer[65536];
+            const ssize_t got = ::recv(journal, buffer, sizeof buffer, 0);
+            if (got > 0)
+                entries.push_back(journalDatagram(std::string(buffer, static_cast<std::size_t>(got))));
+            return !entries.empty() && entries.back()["BRIOSCHEDULE_RESULT"] == "error" && !Mails().empty() &&
+                   fs::exists(metrics / "brio.prom") &&
+                   ReadText(metrics / "brio.prom").find("result=\"error\"} 1") != std::string::npos;
+        },
+        10s);
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(journal);
+    ASSERT_TRUE(ended) << ReadText(errors);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0]["BRIOSCHEDULE_TASK"], "Arranque");
+    EXPECT_EQ(entries[0]["PRIORITY"], "6");
+    EXPECT_EQ(entries[1]["PRIORITY"], "3");
+    EXPECT_EQ(entries[1]["BRIOSCHEDULE_EXIT_STATUS"], "5");
+    EXPECT_EQ(entries[1]["BRIOSCHEDULE_ACCOUNT"], "nobody");
+    EXPECT_EQ(entries[1]["BRIOSCHEDULE_LOG"], StateOf("Arranque").runs.back().log);
+    EXPECT_THAT(Mails().front(), HasSubstr("no hay red\n"));
+    EXPECT_THAT(ReadText(metrics / "brio.prom"), HasSubstr("brioschedule_runner_up 0\n")) << "stopped";
 }
 
 } // namespace brio::test
