@@ -61,9 +61,18 @@ std::shared_ptr<RunReporter> MakeRunReports(const LaunchContext& launch, std::os
         reports->Add(std::make_unique<FailureMail>(config.mailTo, std::move(results), config.sendmailCommand,
                                                    host, messages));
     }
-    if (!config.metricsFile.empty())
-        reports->Add(
-            std::make_unique<MetricsFile>(config.metricsFile, launch.systemMode ? 0 : ::geteuid(), messages));
+    if (!config.metricsFile.empty()) {
+        try {
+            reports->Add(std::make_unique<MetricsFile>(config.metricsFile,
+                                                       launch.systemMode ? 0 : ::geteuid(), messages));
+        } catch (const FolderRuleError&) {
+            throw; // a folder others could change stops the runner, as its other folders do
+        } catch (const BrioError& e) {
+            // A monitoring agent not installed yet must not keep the tasks from running.
+            messages << "brioschedule-runner: no se escribe el archivo de métricas: " << e.description()
+                     << '\n';
+        }
+    }
     return reports->Empty() ? nullptr : reports;
 }
 

@@ -64,8 +64,8 @@ struct LaunchContext;
 
 // The reports the runner's configuration asks for: the journal when standard error goes to it, mail
 // when MailTo names someone, the metrics file when MetricsFile names one (its folder checked as the
-// runner's folders are: FolderRuleError). Null when none is asked for. Problems with the settings go to
-// `messages`.
+// runner's folders are: FolderRuleError; a folder that is missing is told and the file left out). Null
+// when none is asked for. Problems with the settings go to `messages`.
 std::shared_ptr<RunReporter> MakeRunReports(const LaunchContext& launch, std::ostream& messages);
 
 } // namespace brio

@@ -6,6 +6,7 @@
 #include "FailureMail.h"
 #include "MetricsFile.h"
 #include "RunJournal.h"
+#include "RunnerConfig.h"
 
 #include <gmock/gmock.h>
 
@@ -19,6 +20,7 @@ extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::Not;
 
@@ -148,6 +150,30 @@ TEST_F(RunReportsTest, JournalEntriesCarryTheRunsFields) {
         EXPECT_EQ(end.count("BRIOSCHEDULE_SIGNAL"), 0u);
         EXPECT_THAT(end.at("MESSAGE"), HasSubstr("«" + c.task + "»"));
     }
+}
+
+TEST(RunReportsConfig, TheShippedFileDocumentsTheDefaults) {
+    // Every commented setting of the shipped file, taken as written, is understood and is the default.
+    std::string uncommented;
+    std::istringstream in(ReadText(BRIO_RUNNER_CONF_FILE));
+    for (std::string line; std::getline(in, line);)
+        if (line.size() > 1 && line[0] == '#' && std::isupper(static_cast<unsigned char>(line[1])) &&
+            line.find('=') != std::string::npos && line.rfind("#Drives=", 0) != 0)
+            uncommented += line.substr(1) + "\n";
+    const RunnerConfig shipped = RunnerConfig::Parse(uncommented);
+    const RunnerConfig defaults;
+    EXPECT_EQ(shipped.problems, std::vector<std::string>{});
+    EXPECT_THAT(uncommented, HasSubstr("MailTo=\n"));
+    EXPECT_EQ(shipped.mailTo, defaults.mailTo);
+    EXPECT_EQ(shipped.mailOn, defaults.mailOn);
+    EXPECT_EQ(shipped.sendmailCommand, defaults.sendmailCommand);
+    EXPECT_EQ(shipped.metricsFile, defaults.metricsFile);
+    EXPECT_EQ(shipped.serviceUser, defaults.serviceUser);
+    std::vector<std::string> problems;
+    EXPECT_EQ(FailureMail::ParseResults(shipped.mailOn, problems),
+              (std::set<std::string>{"error", "killed", "launch-failed", "missed"}));
+    EXPECT_EQ(FailureMail::ParseResults("ok, desconocido", problems), std::set<std::string>{"ok"});
+    EXPECT_THAT(problems, ElementsAre(HasSubstr("«desconocido»")));
 }
 
 TEST_F(RunReportsTest, CatalogIsAcceptedByJournalctl) {
