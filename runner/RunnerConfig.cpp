@@ -61,12 +61,20 @@ RunnerConfig RunnerConfig::Parse(std::string_view text) {
         const std::string where = "línea " + std::to_string(number) + ": ";
         if (equals == std::string_view::npos)
             config.problems.push_back(where + "falta «=» en «" + std::string(line) + "»");
+        else if (key == "MailTo")
+            config.mailTo = value; // empty: no mail
+        else if (key == "MetricsFile")
+            config.metricsFile = value; // empty: no file
         else if (value.empty())
             config.problems.push_back(where + "«" + std::string(key) + "» no tiene valor");
         else if (key == "ServiceUser")
             config.serviceUser = value;
         else if (key == "WineCommand")
             config.wineCommand = value;
+        else if (key == "MailOn")
+            config.mailOn = value;
+        else if (key == "SendmailCommand")
+            config.sendmailCommand = value;
         else if (key == "Drives" && ParseDriveMap(value).empty())
             config.problems.push_back(where + "«Drives» no asigna ninguna unidad: «" + value + "»");
         else if (key == "Drives")

@@ -60,6 +60,11 @@ RunnerCore::~RunnerCore() {
     }
 }
 
+RunReporter& RunnerCore::report() {
+    static RunReporter silent;
+    return options_.reporter ? *options_.reporter : silent;
+}
+
 void RunnerCore::say(const std::string& text, Priority priority) {
     SayTo(messages_, priority, text);
 }
@@ -196,6 +201,7 @@ void RunnerCore::refresh(const std::string& name, bool starting) {
         entry.state = state_.Read(name, &problem);
         if (!problem.empty())
             say("se empieza de nuevo el estado de la tarea «" + name + "»: " + problem, Priority::Warning);
+        report().TaskChanged(name, &entry.state);
         // On the first reading a recorded next start in the past is due (and late, so missed).
         entry.cursor = now - 1s;
         if (starting && entry.state.next && *entry.state.next <= now)
@@ -244,6 +250,7 @@ void RunnerCore::remove(const std::string& name) {
     if (found == tasks_.end())
         return;
     unqueue(found->second);
+    report().TaskChanged(name, nullptr);
     if (found->second.dirty)
         write(found->second);
     tasks_.erase(found);
@@ -419,6 +426,7 @@ void RunnerCore::launch(Entry& entry, Instant now, std::optional<Instant> killAt
     run.pid = started.pid;
     run.output = started.output;
     entry.state.running = RunningRun{now, started.pid, run.logPath};
+    report().RunStarted({entry.name, entry.job.account, RunRecord{now, {}, {}, {}, {}, why, run.logPath}});
     markDirty(entry, true);
     runs_.emplace(started.pid, std::move(run));
 }
@@ -532,6 +540,7 @@ void RunnerCore::finish(Run& run, int status) {
         TaskState state = state_.Read(run.name);
         state.running.reset();
         state.Add(std::move(record));
+        report().RunRecorded({run.name, std::string(), state.runs.back()});
         try {
             state_.Write(run.name, state);
         } catch (const BrioError& e) {
@@ -563,6 +572,7 @@ void RunnerCore::deleteIfDone(const std::string& name) {
 
 void RunnerCore::record(Entry& entry, RunRecord run) {
     entry.state.Add(std::move(run));
+    report().RunRecorded({entry.name, entry.job.account, entry.state.runs.back()});
     markDirty(entry, true);
 }
 
@@ -587,6 +597,7 @@ bool RunnerCore::write(Entry& entry) {
 void RunnerCore::markDirty(Entry& entry, bool urgent) {
     entry.dirty = true;
     dirty_.insert(entry.name);
+    report().TaskChanged(entry.name, &entry.state);
     if (urgent) {
         entry.urgent = true;
         urgent_.insert(entry.name);

@@ -2,6 +2,7 @@
 
 #include "LaunchPlan.h"
 #include "ProcessLauncher.h"
+#include "RunReporter.h"
 #include "RunnerClock.h"
 #include "RunnerMessages.h"
 #include "ScheduleEngine.h"
@@ -26,6 +27,8 @@ struct RunnerOptions {
     std::chrono::seconds lateness{60};   // a start noticed later than this was missed, not run
     std::string bootId;                  // this boot's id; empty: no start-up triggers
     std::size_t logLimit = 1024 * 1024;  // bytes of one run's log, the cut note included
+    // Told of every run and state change; none: no reports.
+    std::shared_ptr<RunReporter> reporter;
 };
 
 // The runner without its event loop: the store's tasks, their next starts, the runs going on and
@@ -84,6 +87,7 @@ public:
     // The store folder as the runner opened it; not open before Start.
     const TrustedFolder& Store() const noexcept { return storeFolder_; }
     const ScheduleZone& Zone() const noexcept { return engine_.Zone(); }
+    RunReporter* Reporter() const noexcept { return options_.reporter.get(); }
 
 private:
     struct Entry {
@@ -132,6 +136,7 @@ private:
     bool write(Entry& entry);
     void noteSeen();
     void say(const std::string& text, Priority priority = Priority::Notice);
+    RunReporter& report();
     uid_t owner() const; // who the runner's folders and task files belong to
 
     std::filesystem::path store_;

@@ -100,7 +100,7 @@ void RunnerLoop::setUp() {
         ::timerfd_settime(watchdog_, 0, &beat, nullptr);
         watchFd(epoll_, watchdog_);
     }
-    for (int fd : {signals_, wakeup_, rescan_, watcher_->Fd()})
+    for (int fd : {signals_, wakeup_, rescan_, watcher_->Fd(), reports_.Fd()})
         watchFd(epoll_, fd);
 }
 
@@ -253,6 +253,8 @@ int RunnerLoop::Run() {
             } else if (fd == watchdog_) {
                 drain(watchdog_);
                 sd_notify(0, "WATCHDOG=1");
+            } else if (fd == reports_.Fd()) {
+                // tended below, after every turn
             } else if (fd == watcher_->Fd()) {
                 handleWatch();
             } else {
@@ -261,12 +263,15 @@ int RunnerLoop::Run() {
         }
         core_.Poll();
         flushing = core_.FlushStates(kStatesPerTurn);
+        reports_.Tend();
         tellSystemd(false);
     }
     say("deteniéndose");
     if (systemd_)
         sd_notify(0, "STOPPING=1");
     core_.Stop(5s);
+    if (RunReporter* reports = core_.Reporter())
+        reports->Close(5s);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FolderWatcher.h"
+#include "ReportTimer.h"
 #include "RunnerCore.h"
 #include "RunnerMessages.h"
 
@@ -55,6 +56,7 @@ private:
     bool systemd_ = false;
     std::string lastStatus_;
     std::unique_ptr<FolderWatcher> watcher_;
+    ReportTimer reports_{core_.Reporter()};
 };
 
 } // namespace brio

@@ -56,6 +56,12 @@ const char* const kHelp =
     "                            y los .bat y .cmd (wine cmd /c PROGRAMA ARGS)\n"
     "  Drives=C:=/srv/brio/c     las unidades de las rutas guardadas de todas las tareas; sin ella,\n"
     "                            las del prefijo de Wine de la cuenta de cada tarea (~/.wine), o C: es /\n"
+    "  MailTo=                   a quién se escribe cuando una ejecución acaba como dice MailOn\n"
+    "  MailOn=error,killed,launch-failed,missed\n"
+    "  SendmailCommand=/usr/sbin/sendmail -t -oi\n"
+    "  MetricsFile=              el archivo de métricas (formato de Prometheus) que se reescribe\n"
+    "\n"
+    "Con SIGHUP vuelve a leer el archivo de configuración.\n"
     "\n"
     "brioschedule-cli run NOMBRE pide a este ejecutor que inicie una tarea en el momento;\n"
     "brioschedule-cli history NOMBRE y brioschedule-cli status muestran lo anotado.\n";
@@ -122,6 +128,7 @@ int main(int argc, char* argv[]) {
         options.launch.ownUser = ownUserName();
         brio::ApplyConfig(options.launch, std::move(config));
         options.bootId = brio::CurrentBootId();
+        options.reporter = brio::MakeRunReports(options.launch, std::cerr);
 
         brio::ForkLauncher launcher(brio::RunnerPamService());
         brio::RunnerCore core(store, state, std::move(options), brio::HostClock(), launcher,
