@@ -87,8 +87,13 @@ TaskPropertiesDialog::TaskPropertiesDialog(SchedTask& task, QWidget* parent, con
     auto* main = new QVBoxLayout(this);
     tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tabs"));
-    if (!standIn_) // made first: the task page's last run follows it
-        historyView = new RunHistoryView(RunnerStateFolder(), task.Name(), this);
+    // Made first: the task page's last run follows it. A list entry shows the runs of its task in the
+    // store, when the runner has recorded any.
+    const std::string historyName = standIn ? standIn->name : task.Name();
+    const StateFolder state = RunnerStateFolder();
+    const std::vector<std::string> recorded = standIn_ ? state.Names() : std::vector<std::string>{};
+    if (!standIn_ || std::find(recorded.begin(), recorded.end(), historyName) != recorded.end())
+        historyView = new RunHistoryView(state, historyName, this);
     tabs->addTab(buildTaskPage(), QStringLiteral("Tarea"));
     tabs->addTab(buildSchedulePage(), QStringLiteral("Programación"));
     tabs->addTab(buildSettingsPage(), QStringLiteral("Configuración"));

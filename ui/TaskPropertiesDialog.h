@@ -54,7 +54,7 @@ public:
     // The runner's last run of the task and "Ejecutar ahora"; none for the stand-in of a list entry.
     QLabel* lblUltimaEjecucion = nullptr;
     QPushButton* cmdEjecutarAhora = nullptr;
-    RunHistoryView* historyView = nullptr; // the "Historial" tab; none for the stand-in of a list entry
+    RunHistoryView* historyView = nullptr; // the "Historial" tab; for a list entry only when its task ran
 
     // The state of "Habilitada" when Aceptar was pressed.
     bool ChosenEnabled() const noexcept { return chosenEnabled_; }

@@ -190,6 +190,12 @@ TEST_F(RunHistoryTest, OpensFromBothMenusAndThePropertyDialogForTasksInTheStoreO
     EXPECT_EQ(dialog.historyView->tblEjecuciones->rowCount(), 2);
     EXPECT_TRUE(dialog.lblUltimaEjecucion->text().endsWith("(No existe)"))
         << dialog.lblUltimaEjecucion->text().toStdString();
+    // A list entry edited through a stand-in shows its task's runs, when the runner recorded any.
+    for (const auto& [name, shown] : {std::pair{"Copia", true}, std::pair{"Solo listado", false}}) {
+        const TaskStandIn standIn{name, true};
+        TaskPropertiesDialog entry(*task, nullptr, &standIn);
+        EXPECT_EQ(entry.historyView != nullptr, shown) << name;
+    }
 }
 
 } // namespace
