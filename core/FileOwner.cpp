@@ -13,7 +13,7 @@ void GiveToFolderOwner(int fd, const std::filesystem::path& folder) {
         return;
     struct stat mine {};
     if (::fstat(fd, &mine) == 0 && (mine.st_uid != info.st_uid || mine.st_gid != info.st_gid))
-        (void)::fchown(fd, info.st_uid, info.st_gid);
+        (void)!::fchown(fd, info.st_uid, info.st_gid);
 }
 
 void KeepOwner(int fd, const struct stat& existing) {
@@ -21,7 +21,7 @@ void KeepOwner(int fd, const struct stat& existing) {
     if (::fstat(fd, &mine) != 0 || (mine.st_uid == existing.st_uid && mine.st_gid == existing.st_gid))
         return;
     if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 && mine.st_gid != existing.st_gid)
-        (void)::fchown(fd, static_cast<uid_t>(-1), existing.st_gid); // not root: the group at least
+        (void)!::fchown(fd, static_cast<uid_t>(-1), existing.st_gid); // not root: the group at least
 }
 
 } // namespace brio

@@ -87,7 +87,9 @@ std::string temporaryName(std::string_view name) {
     static std::minstd_rand random(static_cast<unsigned>(::getpid()) ^ std::random_device{}());
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, ".%06x", static_cast<unsigned>(random() & 0xffffff));
-    return "." + std::string(name) + suffix;
+    std::string temporary(1, '.');
+    temporary.append(name).append(suffix);
+    return temporary;
 }
 
 bool writeAll(int fd, std::string_view content) {

@@ -77,7 +77,7 @@ RunnerLock::RunnerLock(const StateFolder& state) {
 
 RunnerLock::~RunnerLock() {
     if (fd_)
-        (void)::ftruncate(fd_.get(), 0);
+        (void)!::ftruncate(fd_.get(), 0);
 }
 
 std::optional<int> RunningRunner(const StateFolder& state) {
