@@ -304,7 +304,7 @@ void AdminListFile::EditList(const std::function<void(ListDocument&, bool&)>& ch
             doc.Save();
         } catch (...) {
             if (progress)
-                *progress = {};
+                progress->done = 0;
             throw;
         }
     };
@@ -323,10 +323,12 @@ void AdminListFile::ForEachName(std::size_t count, NameProgress* progress,
                                 const std::function<void(std::size_t)>& each) {
     NameProgress local;
     NameProgress& p = progress ? *progress : local;
-    p = {};
+    p.done = 0;
     for (std::size_t i = 0; i < count; ++i) {
         each(i);
         ++p.done;
+        if (p.step && i + 1 < count && !p.step(p.done, count))
+            throw OperationCancelled();
     }
 }
 

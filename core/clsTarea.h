@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -81,6 +83,15 @@ inline bool IsArrayEmpty(const NameList& names) {
 // could not be saved keeps none). After a failure, names[done] is the name it stopped at.
 struct NameProgress {
     std::size_t done = 0;
+    // Told after each name (done, total); false stops the operation before the next name, as a failure
+    // there would, with OperationCancelled. None: it never stops.
+    std::function<bool(std::size_t, std::size_t)> step;
+};
+
+// An operation over several names that was asked to stop: what was done before stays done.
+class OperationCancelled : public std::runtime_error {
+public:
+    OperationCancelled() : std::runtime_error("operación cancelada") {}
 };
 
 } // namespace brio

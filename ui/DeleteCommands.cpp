@@ -1,6 +1,7 @@
 // Deleting the selected task from the list file, from the scheduler, or from both.
 #include "AdminMenus.h"
 #include "CommandError.h"
+#include "CommandProgress.h"
 #include "MsgBox.h"
 #include "TaskListModel.h"
 #include "TaskListView.h"
@@ -85,10 +86,13 @@ void frmAdmin::lvwTareas_DeleteKey() {
         return;
     RunReported(this, [&] {
         std::unique_ptr<clsAdminTask> admin = NewAdminTask();
-        if (systemView)
-            admin->RemoveSystemTasks(marked);
-        else
-            admin->RemoveBrioTasks(marked, false);
+        CommandProgress progress(this, QStringLiteral("Eliminando tareas…"), marked.size());
+        progress.Run([&](NameProgress* p) {
+            if (systemView)
+                admin->RemoveSystemTasks(marked, p);
+            else
+                admin->RemoveBrioTasks(marked, false, MissingEntry::Skip, p);
+        });
     });
     RunReported(this, [&] { FillTaskList(systemView ? 1 : 0); });
 }

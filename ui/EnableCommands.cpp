@@ -1,5 +1,6 @@
 // Enabling and disabling the selected task or the checked ones, in the current view.
 #include "CommandError.h"
+#include "CommandProgress.h"
 #include "TaskListModel.h"
 #include "TaskListView.h"
 #include "clsAdminTask.h"
@@ -26,14 +27,19 @@ void frmAdmin::SetCheckedTasksEnabled(bool blnEnabled) {
         std::unique_ptr<clsAdminTask> admin = NewAdminTask();
         const std::string value = blnEnabled ? "0" : "1";
         const NameList names = GetCheckedTaskNames();
+        CommandProgress progress(this,
+                                 blnEnabled ? QStringLiteral("Habilitando tareas…")
+                                            : QStringLiteral("Deshabilitando tareas…"),
+                                 names.size());
         if (IsBrioView()) {
             std::vector<std::pair<std::string, std::string>> values;
             values.reserve(names.size());
             for (const std::string& name : names)
                 values.emplace_back(name, value);
-            admin->SetXMLAttrs(values, "disabled");
+            progress.Run(
+                [&](NameProgress* p) { admin->SetXMLAttrs(values, "disabled", MissingEntry::Skip, p); });
         } else {
-            admin->SetTaskAttrs(names, "disabled", value);
+            progress.Run([&](NameProgress* p) { admin->SetTaskAttrs(names, "disabled", value, p); });
         }
     });
 }

@@ -1,6 +1,7 @@
 // Import, export and launcher generation: the checked tasks between the list file and the scheduler.
 #include "BusyCursor.h"
 #include "CommandError.h"
+#include "CommandProgress.h"
 #include "MsgBox.h"
 #include "RunnerLink.h"
 #include "clsAdminTask.h"
@@ -39,7 +40,11 @@ void frmAdmin::TransferCheckedTasks(const QString& nothingChecked, const QString
         std::unique_ptr<clsAdminTask> admin = NewAdminTask();
         admin->setStrUser(storedUser_);
         admin->setStrPwd(storedPwd_.str());
-        ((*admin).*work)(names, nullptr);
+        CommandProgress progress(
+            this, toStore ? QStringLiteral("Exportando tareas…") : QStringLiteral("Importando tareas…"),
+            names.size());
+        if (!progress.Run([&](NameProgress* p) { ((*admin).*work)(names, p); }))
+            return;
     }
     // Tasks written to the store run only when a runner works on it.
     const QString note = toStore ? NoRunnerNote() : QString();
