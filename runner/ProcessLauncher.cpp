@@ -21,6 +21,19 @@ namespace brio {
 
 namespace {
 
+// When a step fails for want of descriptors (PAM does not say why), the reason names the shortage.
+std::string ResourceShortage() {
+    const int probe = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int code = errno;
+    if (probe >= 0) {
+        ::close(probe);
+        return {};
+    }
+    return code == EMFILE || code == ENFILE
+               ? "; no quedan descriptores de archivo (el límite LimitNOFILE del ejecutor)"
+               : std::string();
+}
+
 // The runner asks nothing of anyone: every prompt fails the conversation.
 int noConversation(int, const pam_message**, pam_response**, void*) {
     return PAM_CONV_ERR;
@@ -52,7 +65,8 @@ pam_handle_t* openSession(int fd, const std::string& service, const std::string&
     int status = pam_start(service.c_str(), user.c_str(), &conversation, &handle);
     if (status != PAM_SUCCESS)
         failChild(fd, "no se puede iniciar la comprobación PAM (servicio «" + service + "») de la cuenta «" +
-                          user + "»: " + (handle ? pam_strerror(handle, status) : "error de PAM"));
+                          user + "»: " + (handle ? pam_strerror(handle, status) : "error de PAM") +
+                          ResourceShortage());
     status = pam_acct_mgmt(handle, PAM_SILENT);
     if (status != PAM_SUCCESS)
         failChild(fd, "PAM (servicio «" + service + "») no admite la cuenta «" + user +
@@ -111,7 +125,12 @@ std::vector<std::string> withPamEnvironment(const std::vector<std::string>& env,
 }
 
 std::string systemText(const char* what, int code) {
-    return std::string(what) + ": " + SystemErrorText(code);
+    std::string text = std::string(what) + ": " + SystemErrorText(code);
+    if (code == EMFILE || code == ENFILE)
+        text += " (el ejecutor ha llegado a su límite de archivos abiertos, LimitNOFILE)";
+    else if (code == EAGAIN)
+        text += " (se ha llegado al límite de procesos)";
+    return text;
 }
 
 } // namespace

@@ -143,3 +143,26 @@ TEST_F(RunnerServiceTest, OutputThatCannotBeKeptIsSaidInTheRecord) {
 }
 
 } // namespace brio::test
+
+namespace brio::test {
+
+TEST_F(RunnerServiceTest, ARunWithoutDescriptorsLeftSaysSo) {
+    SaveTask("Corta", ScriptTask(Script("corta.sh", "true")));
+    std::size_t open = 0;
+    for ([[maybe_unused]] const auto& fd : fs::directory_iterator("/proc/self/fd"))
+        ++open;
+    rlimit before{};
+    ::getrlimit(RLIMIT_NOFILE, &before);
+    rlimit tight = before;
+    tight.rlim_cur = open + 1; // the run's log, and then no room for its output pipe
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    core_->RunNow("Corta");
+    ::setrlimit(RLIMIT_NOFILE, &before);
+    WaitForRuns();
+    const TaskState state = StateOf("Corta");
+    ASSERT_EQ(state.runs.size(), 1u);
+    EXPECT_EQ(state.runs[0].result, runresult::launchFailed);
+    EXPECT_THAT(state.runs[0].reason, HasSubstr("LimitNOFILE")) << state.runs[0].reason;
+}
+
+} // namespace brio::test
