@@ -265,15 +265,6 @@ StoreCounters StoreFolder::Counters() {
     return {g_refreshes, TaskFilesRead(), g_lookups, g_flushes};
 }
 
-bool StoreFolder::AcceptedBefore(const std::string& user, const std::string& password) const {
-    return !acceptedUser_.empty() && user == acceptedUser_ && password == acceptedPassword_.str();
-}
-
-void StoreFolder::RememberAccepted(const std::string& user, const std::string& password) {
-    acceptedUser_ = user;
-    acceptedPassword_.assign(password);
-}
-
 int StoreFolder::Find(const std::string& name) const {
     StoredTask probe;
     probe.key = TaskNameKey(name);
