@@ -1,13 +1,12 @@
 #include "StoreFolder.h"
 
+#include "AtomicFile.h"
+#include "BrioError.h"
 #include "FolderListing.h"
 #include "FolderLock.h"
 #include "StoreBatch.h"
-#include "TaskFileAccess.h"
-
-#include "AtomicFile.h"
-#include "BrioError.h"
 #include "SystemMessages.h"
+#include "TaskFileAccess.h"
 #include "TaskName.h"
 
 #include <algorithm>

@@ -1,8 +1,7 @@
 #include "TaskFileAccess.h"
 
-#include "TaskFileRule.h"
-
 #include "SystemMessages.h"
+#include "TaskFileRule.h"
 #include "TaskName.h"
 
 #include <algorithm>
