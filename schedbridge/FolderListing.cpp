@@ -18,7 +18,7 @@ namespace {
 
 struct Listing {
     std::uint64_t generation = 0;
-    Stamp folder;
+    VersionStamp folder;
     std::unordered_map<std::string, std::vector<std::string>> namesByKey;
 };
 
@@ -44,9 +44,9 @@ std::vector<std::string> NamesWithKey(const fs::path& folder, const FolderLock& 
         const auto found = listing.namesByKey.find(key);
         return found == listing.namesByKey.end() ? std::vector<std::string>() : found->second;
     };
-    if (listing.generation == generation && listing.folder == StampOf(info) && generation != 0)
+    if (listing.generation == generation && listing.folder == VersionStampOf(info) && generation != 0)
         return namesOf();
-    listing = Listing{generation, StampOf(info), {}};
+    listing = Listing{generation, VersionStampOf(info), {}};
     int code = 0;
     if (!ForEachTaskFile(
             folder, code,
@@ -83,17 +83,17 @@ void NoteChange(const fs::path& folder, const FolderLock& lock, const std::vecto
             names.push_back(name);
     }
     listing.generation = before + 1;
-    listing.folder = StampOf(info);
+    listing.folder = VersionStampOf(info);
 }
 
-void KeepListing(const fs::path& folder, const FolderLock& lock, const Stamp& before) {
+void KeepListing(const fs::path& folder, const FolderLock& lock, const VersionStamp& before) {
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0)
         return;
     const std::lock_guard guard(g_listingMutex);
     const auto it = g_listings.find(folder.native());
     if (it != g_listings.end() && it->second.generation == lock.generation() && it->second.folder == before)
-        it->second.folder = StampOf(info);
+        it->second.folder = VersionStampOf(info);
 }
 
 } // namespace brio

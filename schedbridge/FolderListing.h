@@ -27,6 +27,6 @@ void NoteChange(const std::filesystem::path& folder, const FolderLock& lock,
 
 // After a change of the folder that adds or removes no task file (a batch's temporary), the cached
 // listing stays valid when it was valid before it (`before` is the folder's stamp then).
-void KeepListing(const std::filesystem::path& folder, const FolderLock& lock, const Stamp& before);
+void KeepListing(const std::filesystem::path& folder, const FolderLock& lock, const VersionStamp& before);
 
 } // namespace brio

@@ -52,7 +52,7 @@ std::vector<std::string> replacedBy(const fs::path& folder, const std::string& n
         int readCode = 0;
         JobData ignored;
         if ((!batch || batch->saved.count(other) == 0) &&
-            (!ReadTaskFile(TaskFilePath(folder, other), content, problem, readCode) ||
+            (!ReadWholeTaskFile(TaskFilePath(folder, other), content, problem, readCode) ||
              !ReadJob(content, ignored, problem)))
             throw BrioError(err::PathFileAccess, "el archivo de tarea «" +
                                                      TaskFilePath(folder, other).string() +
@@ -392,7 +392,7 @@ void StoreFolder::saveInBatch(const std::string& name, const JobData& job, SaveM
         touched[other] = false;
     }
     if (stated)
-        KeepListing(folder_, lock, StampOf(before));
+        KeepListing(folder_, lock, VersionStampOf(before));
     unflushed_ = true;
     RememberStaged(file, job); // the file's stamp is known once it is in place
     remember(name, job, replaced);
@@ -408,7 +408,7 @@ void StoreFolder::removeInBatch(const std::string& name) {
     batch.changes.push_back({name, {}});
     batch.touched[TaskNameKey(name)][name] = false;
     if (stated)
-        KeepListing(folder_, lock, StampOf(before));
+        KeepListing(folder_, lock, VersionStampOf(before));
     unflushed_ = true;
 }
 

@@ -25,7 +25,7 @@ constexpr std::string_view kSuffix = ".job";
 // Task files this process has parsed, by path, with the stamp of the version read: a Refresh parses
 // only the files that changed since. Only well-formed files are kept.
 struct ParsedJob {
-    Stamp stamp;
+    VersionStamp stamp;
     JobData job;
     std::int64_t cachedAt = 0; // when the version was read or written, on the wall clock
 };
@@ -41,7 +41,7 @@ std::int64_t wallNow() {
 }
 
 // Whether the cached version is surely the file's present one.
-bool stillValid(const ParsedJob& parsed, const Stamp& now) {
+bool stillValid(const ParsedJob& parsed, const VersionStamp& now) {
     return parsed.stamp == now && now.ctime + kTimestampTick < parsed.cachedAt;
 }
 
@@ -62,7 +62,7 @@ std::string trustProblem(int fd, const fs::path& file, struct stat& info) {
 
 } // namespace
 
-Stamp StampOf(const struct stat& info) {
+VersionStamp VersionStampOf(const struct stat& info) {
     return {info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec,
             info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec};
 }
@@ -112,7 +112,8 @@ bool ForEachTaskFile(const fs::path& folder, int& code, const std::function<void
     return true;
 }
 
-bool ReadTaskFile(const fs::path& file, std::string& content, std::string& problem, int& code, Stamp* stamp) {
+bool ReadWholeTaskFile(const fs::path& file, std::string& content, std::string& problem, int& code,
+                       VersionStamp* stamp) {
     code = 0;
     // Never through a link, and without waiting on a FIFO in a task file's place.
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
@@ -128,7 +129,7 @@ bool ReadTaskFile(const fs::path& file, std::string& content, std::string& probl
         return false;
     }
     if (stamp)
-        *stamp = StampOf(info);
+        *stamp = VersionStampOf(info);
     content.resize(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;
     for (;;) {
@@ -162,15 +163,15 @@ bool ReadTask(const fs::path& file, const std::string& name, JobData& job, std::
     if (::stat(file.c_str(), &info) == 0) {
         const std::lock_guard guard(g_cacheMutex);
         const auto hit = g_parsed.find(file.native());
-        if (hit != g_parsed.end() && stillValid(hit->second, StampOf(info))) {
+        if (hit != g_parsed.end() && stillValid(hit->second, VersionStampOf(info))) {
             job = hit->second.job;
             return true;
         }
     }
     std::string problem;
     int readCode = 0;
-    Stamp read;
-    if (!ReadTaskFile(file, content, problem, readCode, &read) || !ReadJob(content, job, problem)) {
+    VersionStamp read;
+    if (!ReadWholeTaskFile(file, content, problem, readCode, &read) || !ReadJob(content, job, problem)) {
         if (readCode == ENOENT)
             return false; // removed by another program between the listing and the read
         warnings.push_back("No se puede leer el archivo de tarea «" + file.string() + "»: " + problem);
@@ -186,13 +187,13 @@ void RememberWritten(const fs::path& file, const JobData& job) {
     struct stat written {};
     if (::stat(file.c_str(), &written) == 0) {
         const std::lock_guard guard(g_cacheMutex);
-        g_parsed[file.native()] = ParsedJob{StampOf(written), job, wallNow()};
+        g_parsed[file.native()] = ParsedJob{VersionStampOf(written), job, wallNow()};
     }
 }
 
 void RememberStaged(const fs::path& file, const JobData& job) {
     const std::lock_guard guard(g_cacheMutex);
-    g_parsed[file.native()] = ParsedJob{Stamp{}, job};
+    g_parsed[file.native()] = ParsedJob{VersionStamp{}, job};
 }
 
 void RememberPlaced(const fs::path& file) {
@@ -200,7 +201,7 @@ void RememberPlaced(const fs::path& file) {
     struct stat info {};
     const auto cached = g_parsed.find(file.native());
     if (cached != g_parsed.end() && ::stat(file.c_str(), &info) == 0) {
-        cached->second.stamp = StampOf(info);
+        cached->second.stamp = VersionStampOf(info);
         cached->second.cachedAt = wallNow();
     }
 }

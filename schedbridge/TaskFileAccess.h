@@ -15,16 +15,16 @@ namespace brio {
 
 // What identifies one version of a file or folder: a save renames a new file into place, so any
 // change gives another inode or time.
-struct Stamp {
+struct VersionStamp {
     dev_t dev = 0;
     ino_t ino = 0;
     off_t size = 0;
     std::int64_t mtime = 0;
     std::int64_t ctime = 0;
-    bool operator==(const Stamp&) const = default;
+    bool operator==(const VersionStamp&) const = default;
 };
 
-Stamp StampOf(const struct stat& info);
+VersionStamp VersionStampOf(const struct stat& info);
 
 // "<folder>/<name>.job".
 std::filesystem::path TaskFilePath(const std::filesystem::path& folder, const std::string& name);
@@ -39,8 +39,8 @@ std::string_view TaskNameOf(std::string_view entry);
 // Reads a whole task file into `content`, never through a link nor waiting on a FIFO, and only when the
 // file is trusted (TaskFileRule of the folder's owner). False with the reason in `problem` and the
 // system's error in `code` (0 when the file is not trusted); `stamp` gets the version read.
-bool ReadTaskFile(const std::filesystem::path& file, std::string& content, std::string& problem, int& code,
-                  Stamp* stamp = nullptr);
+bool ReadWholeTaskFile(const std::filesystem::path& file, std::string& content, std::string& problem,
+                       int& code, VersionStamp* stamp = nullptr);
 
 // Reads the task file of `name` into `job` through this process's parse cache, which trusts a
 // remembered version only when its change is older than the file system's timestamp tick. False when
