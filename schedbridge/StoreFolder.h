@@ -1,7 +1,6 @@
 #pragma once
 
 #include "JobFile.h"
-#include "SecretString.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -71,11 +70,6 @@ public:
 
     static StoreCounters Counters();
 
-    // Whether the host's logon accepted this very pair for a task of this object before, so that one
-    // command giving many tasks one account asks the logon once.
-    bool AcceptedBefore(const std::string& user, const std::string& password) const;
-    void RememberAccepted(const std::string& user, const std::string& password);
-
     // Writes the task's file. A new task (or one whose file has gone) must not take the name of a
     // stored one in any letter case: that is error -2147024816 and writes nothing. A replacing task's
     // file is in place before the file of the task it replaces (spelt otherwise) is removed.
@@ -113,8 +107,6 @@ private:
     bool refreshed_ = false; // tasks_ holds the whole folder as a Refresh read it
     std::vector<StoredTask> tasks_;
     std::vector<std::string> warnings_;
-    std::string acceptedUser_;
-    SecretString acceptedPassword_;
     bool unflushed_ = false;            // a save or removal has not reached the disk yet
     std::unique_ptr<StoreBatch> batch_; // the open batch, if any
 };

@@ -6,15 +6,26 @@
 
 namespace brio {
 
-StoreTask::StoreTask(std::shared_ptr<StoreFolder> store, std::string name, JobData job, SaveMode mode)
-    : store_(std::move(store)), name_(std::move(name)), job_(std::move(job)), mode_(mode) {}
+bool AcceptedAccount::AcceptedBefore(const std::string& user, const std::string& password) const {
+    return !user_.empty() && user == user_ && password == password_.str();
+}
+
+void AcceptedAccount::RememberAccepted(const std::string& user, const std::string& password) {
+    user_ = user;
+    password_.assign(password);
+}
+
+StoreTask::StoreTask(std::shared_ptr<StoreFolder> store, std::shared_ptr<AcceptedAccount> accepted,
+                     std::string name, JobData job, SaveMode mode)
+    : store_(std::move(store)), accepted_(std::move(accepted)), name_(std::move(name)), job_(std::move(job)),
+      mode_(mode) {}
 
 void StoreTask::SetAccountInformation(const std::string& user, const std::string& password) {
-    if (!store_->AcceptedBefore(user, password)) {
+    if (!accepted_->AcceptedBefore(user, password)) {
         const Result logon = CheckLogon(user, std::string(), password);
         if (!logon.ok())
             throw logon.error();
-        store_->RememberAccepted(user, password); // in a self-wiping buffer, for this scheduler object's life
+        accepted_->RememberAccepted(user, password);
     }
     job_.account = user; // the password is never written
 }

@@ -2,16 +2,32 @@
 
 #include "JobFile.h"
 #include "SchedBridge.h"
+#include "SecretString.h"
 #include "StoreFolder.h"
 
 #include <memory>
 
 namespace brio {
 
+// The account the host's logon last accepted for a task of one scheduler object, shared by its tasks
+// so that one command giving many tasks one account asks the logon once.
+class AcceptedAccount {
+public:
+    // Whether the logon accepted this very pair before.
+    bool AcceptedBefore(const std::string& user, const std::string& password) const;
+    // Keeps the pair, the password in a self-wiping buffer, for the scheduler object's life.
+    void RememberAccepted(const std::string& user, const std::string& password);
+
+private:
+    std::string user_;
+    SecretString password_;
+};
+
 // One task of the task store. It is a copy: changes stay in it until Save writes its file.
 class StoreTask : public SchedTask {
 public:
-    StoreTask(std::shared_ptr<StoreFolder> store, std::string name, JobData job, SaveMode mode);
+    StoreTask(std::shared_ptr<StoreFolder> store, std::shared_ptr<AcceptedAccount> accepted, std::string name,
+              JobData job, SaveMode mode);
 
     std::string Name() const override { return name_; }
     std::string ApplicationName() const override { return job_.applicationName; }
@@ -37,6 +53,7 @@ public:
 
 private:
     std::shared_ptr<StoreFolder> store_;
+    std::shared_ptr<AcceptedAccount> accepted_;
     std::string name_;
     JobData job_;
     SaveMode mode_;

@@ -26,7 +26,9 @@ fs::path homeFolder() {
 
 } // namespace
 
-TaskStore::TaskStore(fs::path folder) : store_(std::make_shared<StoreFolder>(std::move(folder))) {}
+TaskStore::TaskStore(fs::path folder)
+    : store_(std::make_shared<StoreFolder>(std::move(folder))),
+      accepted_(std::make_shared<AcceptedAccount>()) {}
 
 TaskStore::~TaskStore() = default;
 
@@ -71,7 +73,7 @@ void TaskStore::checkIndex(int index) const {
 SchedTaskPtr TaskStore::Item(int index) {
     checkIndex(index);
     const StoredTask& task = store_->tasks()[static_cast<std::size_t>(index - 1)];
-    return std::make_shared<StoreTask>(store_, task.name, task.job, SaveMode::Rewrite);
+    return std::make_shared<StoreTask>(store_, accepted_, task.name, task.job, SaveMode::Rewrite);
 }
 
 SchedTaskPtr TaskStore::Item(const std::string& name) {
@@ -85,7 +87,7 @@ SchedTaskPtr TaskStore::Find(const std::string& name) {
     std::optional<StoredTask> task = store_->Lookup(name);
     if (!task)
         return nullptr;
-    return std::make_shared<StoreTask>(store_, std::move(task->name), std::move(task->job),
+    return std::make_shared<StoreTask>(store_, accepted_, std::move(task->name), std::move(task->job),
                                        SaveMode::Rewrite);
 }
 
@@ -98,12 +100,12 @@ SchedTaskPtr TaskStore::NewTask(const std::string& name) {
     // Also a file stored by another program since the last Refresh; Save makes the full check.
     if (const std::optional<std::string> taken = store_->TakenName(name))
         throw BrioError(err::FileExists, "ya existe una tarea llamada «" + *taken + "»");
-    return std::make_shared<StoreTask>(store_, name, JobData{}, SaveMode::New);
+    return std::make_shared<StoreTask>(store_, accepted_, name, JobData{}, SaveMode::New);
 }
 
 SchedTaskPtr TaskStore::ReplaceTask(const std::string& name) {
     CheckTaskName(name);
-    return std::make_shared<StoreTask>(store_, name, JobData{}, SaveMode::Replace);
+    return std::make_shared<StoreTask>(store_, accepted_, name, JobData{}, SaveMode::Replace);
 }
 
 void TaskStore::Delete(int index) {

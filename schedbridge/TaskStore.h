@@ -8,6 +8,8 @@
 
 namespace brio {
 
+class AcceptedAccount;
+
 // The host's scheduler as BrioSchedule sees it: a folder of task files, one "<name>.job" per task.
 // Enumeration is by upper-cased name, then name; names are unique without regard to letter case. Work on
 // named tasks (Item by name, Find, Remove, NewTask) needs no Refresh: before one, it reads only the files
@@ -43,6 +45,7 @@ private:
     void checkIndex(int index) const;
 
     std::shared_ptr<StoreFolder> store_;
+    std::shared_ptr<AcceptedAccount> accepted_;
 };
 
 // Makes task stores on `folder`; an empty folder means DefaultFolder() at the time each is made.
