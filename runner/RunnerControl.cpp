@@ -59,8 +59,8 @@ RunnerLock::RunnerLock(const StateFolder& state) {
     if (::fstat(fd_.get(), &info) != 0)
         throw BrioError(err::PathFileAccess,
                         "no se puede leer «" + file.string() + "»: " + SystemErrorText(errno));
-    if (std::string why = FileRuleProblem(info, FileRule{root.Owner(), 4096});
-        !why.empty() && (!S_ISREG(info.st_mode) || info.st_nlink > 1 || info.st_uid != root.Owner()))
+    info.st_mode &= ~static_cast<mode_t>(077); // its mode is made private just below
+    if (std::string why = FileRuleProblem(info, FileRule{root.Owner(), 4096}); !why.empty())
         throw FolderRuleError("el archivo «" + file.string() + "» no es seguro: " + why);
     ::fchmod(fd_.get(), 0600); // nobody else may open it, so nobody else may hold its lock
     if (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {

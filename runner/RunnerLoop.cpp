@@ -53,8 +53,8 @@ void drain(int fd) {
 
 } // namespace
 
-RunnerLoop::RunnerLoop(RunnerCore& core, fs::path store, std::ostream& messages, fs::path configFile)
-    : core_(core), store_(std::move(store)), messages_(messages), configFile_(std::move(configFile)) {}
+RunnerLoop::RunnerLoop(RunnerCore& core, std::ostream& messages, fs::path configFile)
+    : core_(core), messages_(messages), configFile_(std::move(configFile)) {}
 
 RunnerLoop::~RunnerLoop() {
     for (int fd : {epoll_, signals_, wakeup_, rescan_, watchdog_})

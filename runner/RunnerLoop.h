@@ -18,8 +18,7 @@ namespace brio {
 class RunnerLoop {
 public:
     // `configFile` is read again on SIGHUP (none: SIGHUP only rescans the store).
-    RunnerLoop(RunnerCore& core, std::filesystem::path store, std::ostream& messages,
-               std::filesystem::path configFile = {});
+    RunnerLoop(RunnerCore& core, std::ostream& messages, std::filesystem::path configFile = {});
     ~RunnerLoop();
     RunnerLoop(const RunnerLoop&) = delete;
     RunnerLoop& operator=(const RunnerLoop&) = delete;
@@ -42,7 +41,6 @@ private:
     void say(const std::string& text, Priority priority = Priority::Notice);
 
     RunnerCore& core_;
-    std::filesystem::path store_;
     std::ostream& messages_;
     std::filesystem::path configFile_;
     int epoll_ = -1;

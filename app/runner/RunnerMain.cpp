@@ -104,16 +104,6 @@ int main(int argc, char* argv[]) {
         }
 
         const std::filesystem::path store = brio::TaskStore::DefaultFolder();
-        // The store is made as the window makes it: private to its owner.
-        std::filesystem::path partial;
-        for (const std::filesystem::path& part : store) {
-            partial /= part;
-            if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-                fail("no se puede crear el almacén de tareas «" + partial.string() +
-                     "»: " + brio::SystemErrorText(errno));
-                return 1;
-            }
-        }
         // Nothing of a task may depend on where the runner was started from.
         if (::chdir("/") != 0) {
             fail("no se puede entrar en «/»: " + brio::SystemErrorText(errno));
@@ -136,7 +126,7 @@ int main(int argc, char* argv[]) {
         brio::SayTo(std::cerr, brio::Priority::Notice,
                     std::string(system ? "ejecutor del sistema" : "ejecutor del usuario " + ownUserName()) +
                         " sobre «" + store.string() + "», estado en «" + state.Folder().string() + "»");
-        brio::RunnerLoop loop(core, store, std::cerr, brio::RunnerConfig::DefaultPath());
+        brio::RunnerLoop loop(core, std::cerr, brio::RunnerConfig::DefaultPath());
         return loop.Run();
     } catch (const brio::FolderRuleError& e) {
         // A folder that others could change: restarting cannot mend it, the administrator must.
